@@ -1,0 +1,42 @@
+# Brevoxa: set-up, build and test entry points.
+#   make demo   installs missing packages, builds in Release and runs the demo
+#   make test   installs missing packages, builds and runs every test
+#   make build  builds only;  make clean  removes the build folders
+#   SANITIZE=1  uses a separate build with address and undefined-behaviour sanitizers
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+ifeq ($(SANITIZE),1)
+BUILD_DIR := build/sanitize
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVOXA_SANITIZE=ON
+else
+BUILD_DIR := build/release
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release
+endif
+
+.PHONY: deps configure build test demo clean fuzz
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure:
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: deps
+	@$(MAKE) --no-print-directory build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: deps
+	@$(MAKE) --no-print-directory build
+	@$(BUILD_DIR)/cli/brevoxa-cli --help
+
+# Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
+fuzz:
+	@cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVOXA_FUZZ=ON > /dev/null
+	@cmake --build build/fuzz -j $(JOBS) --target fuzz_archive
+	@echo "Run: build/fuzz/tests/fuzz/fuzz_archive -max_total_time=60 tests/data/corpus/archive"
+
+clean:
+	rm -rf build

@@ -1,0 +1,99 @@
+// Memory and disk files.
+#include "persist/file.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "persist/exceptions.h"
+
+namespace brevoxa {
+
+CMemFile::CMemFile(size_t growBytes) : growBytes_(growBytes == 0 ? 1024 : growBytes) {}
+
+CMemFile::CMemFile(std::vector<uint8_t> bytes, size_t growBytes)
+    : growBytes_(growBytes == 0 ? 1024 : growBytes), data_(std::move(bytes)), length_(data_.size()) {}
+
+size_t CMemFile::Read(void* buffer, size_t n) {
+  size_t count = std::min(n, length_ - position_);
+  if (count > 0) std::memcpy(buffer, data_.data() + position_, count);
+  position_ += count;
+  return count;
+}
+
+void CMemFile::Write(const void* buffer, size_t n) {
+  if (n == 0) return;
+  size_t end = position_ + n;
+  if (end > data_.size()) {
+    // Grow in whole steps, as the copy buffer has always done.
+    size_t steps = (end - data_.size() + growBytes_ - 1) / growBytes_;
+    data_.resize(data_.size() + steps * growBytes_);
+  }
+  std::memcpy(data_.data() + position_, buffer, n);
+  position_ = end;
+  length_ = std::max(length_, end);
+}
+
+std::vector<uint8_t> CMemFile::Bytes() const { return {data_.begin(), data_.begin() + length_}; }
+
+CDiskFile::~CDiskFile() {
+  if (file_) std::fclose(file_);
+}
+
+void CDiskFile::Fail(int err) const { throw CFileException(CFileException::CauseFromErrno(err), path_, std::strerror(err)); }
+
+void CDiskFile::Open(const std::string& path, Mode mode) {
+  if (file_) Close();
+  path_ = path;
+  mode_ = mode;
+  position_ = 0;
+  length_ = 0;
+  file_ = std::fopen(path.c_str(), mode == modeRead ? "rb" : "wb");
+  if (!file_) Fail(errno);
+  if (mode == modeRead) {
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0) Fail(errno);
+    if (S_ISDIR(st.st_mode)) {
+      std::fclose(file_);
+      file_ = nullptr;
+      throw CFileException(CFileException::invalidFile, path_, "is a folder");
+    }
+    length_ = static_cast<uint64_t>(st.st_size);
+  }
+}
+
+void CDiskFile::Close() {
+  if (!file_) return;
+  std::FILE* f = file_;
+  file_ = nullptr;
+  bool failed = mode_ != modeRead && std::fflush(f) != 0;
+  int err = errno;
+  if (std::fclose(f) != 0 && !failed) {
+    failed = mode_ != modeRead;
+    err = errno;
+  }
+  if (failed) Fail(err);
+}
+
+size_t CDiskFile::Read(void* buffer, size_t n) {
+  if (!file_) throw CFileException(CFileException::generic, path_, "file is not open");
+  size_t count = std::fread(buffer, 1, n, file_);
+  if (count < n && std::ferror(file_)) Fail(errno);
+  position_ += count;
+  return count;
+}
+
+void CDiskFile::Write(const void* buffer, size_t n) {
+  if (!file_) throw CFileException(CFileException::generic, path_, "file is not open");
+  if (std::fwrite(buffer, 1, n, file_) != n) Fail(errno);
+  position_ += n;
+  length_ = std::max(length_, position_);
+}
+
+void CDiskFile::Flush() {
+  if (file_ && std::fflush(file_) != 0) Fail(errno);
+}
+
+}  // namespace brevoxa

@@ -1,0 +1,159 @@
+// CVector: geometry, colour transforms, Round and the stored size.
+#include "math/vector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "persist/archive.h"
+#include "persist/file.h"
+
+namespace brevoxa {
+namespace {
+
+void ExpectVector(const CVector& actual, double x, double y, double z, double tolerance = 1e-12) {
+  EXPECT_NEAR(actual.x, x, tolerance);
+  EXPECT_NEAR(actual.y, y, tolerance);
+  EXPECT_NEAR(actual.z, z, tolerance);
+}
+
+TEST(VectorGeometry, CrossIsRightHanded) {
+  ExpectVector(CVector(1, 0, 0).Cross(CVector(0, 1, 0)), 0, 0, 1);
+  ExpectVector(CVector(0, 1, 0).Cross(CVector(1, 0, 0)), 0, 0, -1);
+  ExpectVector(CVector(2, 3, 4).Cross(CVector(5, 6, 7)), -3, 6, -3);
+}
+
+TEST(VectorGeometry, LengthAndNormalize) {
+  EXPECT_DOUBLE_EQ(CVector(3, 0, 4).Length(), 5.0);
+
+  CVector v(3, 0, 4);
+  v.Normalize();
+  ExpectVector(v, 0.6, 0.0, 0.8);
+  EXPECT_NEAR(v.Length(), 1.0, 1e-15);
+
+  CVector zero;
+  zero.Normalize();
+  EXPECT_EQ(zero, CVector(0, 0, 0));
+  EXPECT_FALSE(std::isnan(zero.x));
+}
+
+TEST(VectorGeometry, CosAngle) {
+  EXPECT_NEAR(CVector(1, 0, 0).CosAngle(CVector(1, 1, 0)), std::sqrt(0.5), 1e-15);
+  EXPECT_DOUBLE_EQ(CVector(2, 0, 0).CosAngle(CVector(-5, 0, 0)), -1.0);
+  // A zero vector on either side gives 0 rather than NaN.
+  EXPECT_EQ(CVector().CosAngle(CVector(1, 2, 3)), 0.0);
+  EXPECT_EQ(CVector(1, 2, 3).CosAngle(CVector()), 0.0);
+}
+
+TEST(VectorGeometry, IsNearIsStrict) {
+  const CVector a(1.0, 2.0, 3.0);
+  EXPECT_TRUE(a.IsNear(CVector(1.4, 2.0, 3.0), 0.5));
+  // A difference of exactly the tolerance is not near; 0.5 is exact in binary.
+  EXPECT_FALSE(a.IsNear(CVector(1.5, 2.0, 3.0), 0.5));
+  EXPECT_FALSE(a.IsNear(CVector(1.0, 2.0, 2.5), 0.5));
+  EXPECT_FALSE(a.IsNear(a, 0.0));
+}
+
+TEST(VectorColour, ClampAndClamped) {
+  const CVector original(-3, 128.5, 300);
+  const CVector clamped = original.Clamped();
+  EXPECT_EQ(clamped, CVector(0, 128.5, 255));
+  EXPECT_EQ(original, CVector(-3, 128.5, 300));
+
+  CVector inPlace = original;
+  inPlace.Clamp();
+  EXPECT_EQ(inPlace, CVector(0, 128.5, 255));
+  EXPECT_EQ(CVector(0, 255, 254.999).Clamped(), CVector(0, 255, 254.999));
+}
+
+TEST(VectorColour, PureRedHasHue255) {
+  ExpectVector(CVector(255, 0, 0).RGBToHSL(), 255, 255, 127.5);
+  ExpectVector(CVector(255, 255, 127.5).HSLToRGB(), 255, 0, 0);
+  ExpectVector(CVector(0, 255, 127.5).HSLToRGB(), 255, 0, 0);
+}
+
+TEST(VectorColour, PrimariesAndSecondaries) {
+  ExpectVector(CVector(0, 255, 0).RGBToHSL(), 85, 255, 127.5);
+  ExpectVector(CVector(0, 0, 255).RGBToHSL(), 170, 255, 127.5);
+  ExpectVector(CVector(255, 255, 0).RGBToHSL(), 42.5, 255, 127.5);
+  ExpectVector(CVector(85, 255, 127.5).HSLToRGB(), 0, 255, 0, 1e-9);
+  ExpectVector(CVector(170, 255, 127.5).HSLToRGB(), 0, 0, 255, 1e-9);
+}
+
+TEST(VectorColour, GreysAndBlack) {
+  for (double c : {0.0, 1.0, 100.0, 127.5, 254.0, 255.0}) {
+    SCOPED_TRACE(c);
+    ExpectVector(CVector(c, c, c).RGBToHSL(), 0, 0, c);
+    ExpectVector(CVector(0, 0, c).HSLToRGB(), c, c, c);
+  }
+  EXPECT_EQ(CVector(10, 200, 0).HSLToRGB(), CVector(0, 0, 0));
+}
+
+TEST(VectorColour, RoundTripOverSeededGrid) {
+  std::mt19937 random(20240611);
+  std::uniform_real_distribution<double> component(0.0, 255.0);
+  auto check = [](const CVector& rgb) {
+    const CVector back = rgb.RGBToHSL().HSLToRGB();
+    EXPECT_TRUE(back.IsNear(rgb, 1e-9)) << rgb.x << ' ' << rgb.y << ' ' << rgb.z << " came back as "
+                                        << back.x << ' ' << back.y << ' ' << back.z;
+  };
+  for (int r = 0; r <= 255; r += 15)
+    for (int g = 0; g <= 255; g += 15)
+      for (int b = 0; b <= 255; b += 15) check(CVector(r, g, b));
+  for (int i = 0; i < 2000; ++i) check(CVector(component(random), component(random), component(random)));
+}
+
+TEST(VectorRound, HalvesRoundTowardZero) {
+  EXPECT_EQ(Round(2.5), 2);
+  EXPECT_EQ(Round(2.51), 3);
+  EXPECT_EQ(Round(-2.5), -2);
+  EXPECT_EQ(Round(-2.51), -3);
+  EXPECT_EQ(Round(0.49), 0);
+  EXPECT_EQ(Round(-0.7), -1);
+  EXPECT_EQ(Round(7.0), 7);
+}
+
+TEST(VectorRound, SaturatesOutsideInt32) {
+  EXPECT_EQ(Round(1e12), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(Round(-1e12), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(Round(std::numeric_limits<double>::infinity()), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(Round(std::nan("")), 0);
+}
+
+TEST(VectorSerialize, ThreeDoublesInTwentyFourBytes) {
+  CMemFile file;
+  {
+    CArchive ar(&file, CArchive::store);
+    CVector v(1.5, -2.0, 1e300);
+    v.Serialize(ar);
+    ar.Close();
+  }
+  const std::vector<uint8_t> bytes = file.Bytes();
+  ASSERT_EQ(bytes.size(), 24u);
+  // 1.5 is 0x3FF8000000000000, little-endian.
+  const std::vector<uint8_t> first(bytes.begin(), bytes.begin() + 8);
+  EXPECT_EQ(first, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
+
+  CMemFile in(bytes);
+  CArchive ar(&in, CArchive::load);
+  CVector read;
+  read.Serialize(ar);
+  EXPECT_EQ(read, CVector(1.5, -2.0, 1e300));
+}
+
+TEST(VectorSerialize, ShortDataFails) {
+  CMemFile in(std::vector<uint8_t>(20, 0));
+  CArchive ar(&in, CArchive::load);
+  CVector read;
+  try {
+    read.Serialize(ar);
+    FAIL() << "reading 24 bytes out of 20 succeeded";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.cause(), CArchiveException::endOfFile);
+  }
+}
+
+}  // namespace
+}  // namespace brevoxa

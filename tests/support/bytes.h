@@ -1,0 +1,50 @@
+// Building and reading archive bytes in tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "persist/archive.h"
+#include "persist/file.h"
+
+namespace brevoxa::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// The bytes a storing archive produces when write is run on it.
+inline Bytes Store(const std::function<void(CArchive&)>& write) {
+  CMemFile file;
+  {
+    CArchive ar(&file, CArchive::store);
+    write(ar);
+    ar.Close();
+  }
+  return file.Bytes();
+}
+
+// Runs read on a loading archive over the bytes.
+inline void Load(const Bytes& bytes, const std::function<void(CArchive&)>& read) {
+  CMemFile file(bytes);
+  CArchive ar(&file, CArchive::load);
+  read(ar);
+}
+
+// Little-endian byte builder for hand-made streams.
+class ByteWriter {
+ public:
+  ByteWriter& Byte(uint8_t v) { bytes_.push_back(v); return *this; }
+  ByteWriter& Word(uint16_t v) { Byte(v & 0xFF); return Byte(v >> 8); }
+  ByteWriter& Dword(uint32_t v) { Word(v & 0xFFFF); return Word(v >> 16); }
+  ByteWriter& Chars(const std::string& s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); return *this; }
+  // A class description: schema, name length, name.
+  ByteWriter& Class(const std::string& name, uint16_t schema = 0) { Word(schema).Word(static_cast<uint16_t>(name.size())); return Chars(name); }
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+}  // namespace brevoxa::testing

@@ -1,0 +1,23 @@
+// Entry points that feed arbitrary bytes to the readers. The fuzzers call
+// them, and the corpus replays in the test suites call them too, so both
+// exercise the same code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace brevoxa::testing {
+
+// What became of one input: read to its end, or the failure it raised.
+struct FuzzOutcome {
+  enum Kind { complete = 0, archiveFailure = 1, notSupported = 2 } kind = complete;
+  int cause = 0;  // the archive cause, for archive failures
+};
+
+// Reads the bytes as a stream of objects, strings and counts, in turn, until
+// the data ends or a read fails. Anything but an archive or not-supported
+// failure escapes (and fails the replay tests).
+FuzzOutcome FuzzArchive(const uint8_t* data, size_t size);
+
+}  // namespace brevoxa::testing

@@ -1,0 +1,179 @@
+// The console and recording interfaces, and the process-wide current one.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "ui/console_ui.h"
+#include "ui/recording_ui.h"
+#include "ui/user_interface.h"
+
+namespace brevoxa {
+namespace {
+
+TEST(UiAnswers, AnswerWithinAdaptsToTheButtonSet) {
+  EXPECT_EQ(AnswerWithin(Buttons::okCancel, Answer::yes), Answer::ok);
+  EXPECT_EQ(AnswerWithin(Buttons::okCancel, Answer::no), Answer::cancel);
+  EXPECT_EQ(AnswerWithin(Buttons::yesNo, Answer::cancel), Answer::no);
+  EXPECT_EQ(AnswerWithin(Buttons::yesNoCancel, Answer::cancel), Answer::cancel);
+  EXPECT_EQ(AnswerWithin(Buttons::ok, Answer::no), Answer::ok);
+}
+
+TEST(ConsoleUi, PrintsMessagesAndStatus) {
+  std::ostringstream out;
+  ConsoleUi ui(out);
+  ui.Message("Unexpected file format.");
+  ui.Status("Selected all");
+  {
+    WaitCursor wait(ui);
+  }
+  EXPECT_EQ(out.str(), "brevoxa: Unexpected file format.\nbrevoxa: [status] Selected all\n");
+
+  std::ostringstream quiet;
+  ConsoleUi silent(quiet, {.showStatus = false});
+  silent.Status("Redrawing all views");
+  EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(ConsoleUi, FixedPolicies) {
+  std::ostringstream out;
+  ConsoleUi yes(out, {.policy = AnswerPolicy::affirmative});
+  EXPECT_EQ(yes.Ask("Proceed?", Buttons::yesNo), Answer::yes);
+  EXPECT_EQ(yes.Ask("Proceed?", Buttons::okCancel), Answer::ok);
+  EXPECT_NE(out.str().find("Proceed? [y/n] yes\n"), std::string::npos) << out.str();
+
+  ConsoleUi no(out, {.policy = AnswerPolicy::negative});
+  EXPECT_EQ(no.Ask("Proceed?", Buttons::yesNoCancel), Answer::no);
+  EXPECT_EQ(no.Ask("Proceed?", Buttons::okCancel), Answer::cancel);
+  EXPECT_EQ(no.Ask("Done.", Buttons::ok), Answer::ok);
+}
+
+TEST(ConsoleUi, AskWithoutTerminalTakesTheAffirmative) {
+  std::ostringstream out;
+  std::istringstream in("n\n");
+  ConsoleUi ui(out, {.policy = AnswerPolicy::ask, .input = &in, .interactive = false});
+  EXPECT_EQ(ui.Ask("Delete the master?", Buttons::yesNo), Answer::yes);
+  EXPECT_EQ(ui.Ask("Continue?", Buttons::okCancel), Answer::ok);
+  // The input was never touched.
+  std::string rest;
+  std::getline(in, rest);
+  EXPECT_EQ(rest, "n");
+  EXPECT_NE(out.str().find("Delete the master? [y/n] yes"), std::string::npos);
+}
+
+TEST(ConsoleUi, AskReadsFromInteractiveInput) {
+  std::ostringstream out;
+  std::istringstream in("N\n  maybe \nyes\nc\ny\n");
+  ConsoleUi ui(out, {.policy = AnswerPolicy::ask, .input = &in, .interactive = true});
+  EXPECT_EQ(ui.Ask("First?", Buttons::yesNo), Answer::no);
+  // "maybe" is refused and asked again; "yes" answers.
+  EXPECT_EQ(ui.Ask("Second?", Buttons::yesNo), Answer::yes);
+  EXPECT_NE(out.str().find("Please answer [y/n]"), std::string::npos);
+  EXPECT_EQ(ui.Ask("Third?", Buttons::yesNoCancel), Answer::cancel);
+  EXPECT_EQ(ui.Ask("Fourth?", Buttons::okCancel), Answer::ok);
+  // Input exhausted: the cautious button.
+  EXPECT_EQ(ui.Ask("Save changes?", Buttons::yesNoCancel), Answer::cancel);
+  EXPECT_EQ(ui.Ask("Proceed?", Buttons::yesNo), Answer::no);
+}
+
+TEST(RecordingUi, RecordsEverything) {
+  RecordingUi ui;
+  ui.Message("one");
+  ui.Message("two");
+  ui.Status("Selected all");
+  ui.Status("Redrawing all views");
+  EXPECT_EQ(ui.Messages(), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(ui.StatusTexts(), (std::vector<std::string>{"Selected all", "Redrawing all views"}));
+  EXPECT_EQ(ui.LastStatus(), "Redrawing all views");
+
+  ui.Clear();
+  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_EQ(ui.LastStatus(), "");
+}
+
+TEST(RecordingUi, ScriptedAnswersThenDefault) {
+  RecordingUi ui(Answer::no);
+  ui.QueueAnswer(Answer::yes);
+  ui.QueueAnswer(Answer::cancel);
+  EXPECT_EQ(ui.PendingAnswers(), 2u);
+  EXPECT_EQ(ui.Ask("a?", Buttons::yesNo), Answer::yes);
+  EXPECT_EQ(ui.Ask("b?", Buttons::yesNoCancel), Answer::cancel);
+  EXPECT_EQ(ui.Ask("c?", Buttons::yesNo), Answer::no);
+  // The default adapts to a set that does not offer it.
+  EXPECT_EQ(ui.Ask("d?", Buttons::okCancel), Answer::cancel);
+  ui.SetDefaultAnswer(Answer::yes);
+  EXPECT_EQ(ui.Ask("e?", Buttons::okCancel), Answer::ok);
+
+  const auto questions = ui.Questions();
+  ASSERT_EQ(questions.size(), 5u);
+  EXPECT_EQ(questions[1].text, "b?");
+  EXPECT_EQ(questions[1].buttons, Buttons::yesNoCancel);
+  EXPECT_EQ(questions[1].answer, Answer::cancel);
+  EXPECT_EQ(questions[3].answer, Answer::cancel);
+}
+
+TEST(RecordingUi, WaitCursorDepth) {
+  RecordingUi ui;
+  {
+    WaitCursor outer(ui);
+    {
+      WaitCursor inner(ui);
+      EXPECT_EQ(ui.WaitCursorDepth(), 2);
+    }
+    WaitCursor again(ui);
+    EXPECT_EQ(ui.WaitCursorDepth(), 2);
+  }
+  EXPECT_EQ(ui.WaitCursorDepth(), 0);
+  EXPECT_EQ(ui.MaxWaitCursorDepth(), 2);
+}
+
+TEST(RecordingUi, CallsFromManyThreads) {
+  RecordingUi ui;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&ui] {
+      for (int i = 0; i < 500; ++i) {
+        WaitCursor wait(ui);
+        ui.Status("row");
+        ui.Ask("go on?", Buttons::yesNo);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(ui.StatusTexts().size(), 2000u);
+  EXPECT_EQ(ui.Questions().size(), 2000u);
+  EXPECT_EQ(ui.WaitCursorDepth(), 0);
+  EXPECT_LE(ui.MaxWaitCursorDepth(), 4);
+}
+
+TEST(CurrentUserInterface, ScopedInstallAndRestore) {
+  IUserInterface& original = CurrentUserInterface();
+  RecordingUi outer;
+  {
+    ScopedUserInterface installOuter(outer);
+    EXPECT_EQ(&CurrentUserInterface(), &outer);
+    RecordingUi inner;
+    {
+      ScopedUserInterface installInner(inner);
+      CurrentUserInterface().Message("deep");
+    }
+    EXPECT_EQ(&CurrentUserInterface(), &outer);
+    EXPECT_EQ(inner.Messages(), std::vector<std::string>{"deep"});
+    EXPECT_TRUE(outer.Messages().empty());
+  }
+  EXPECT_EQ(&CurrentUserInterface(), &original);
+}
+
+TEST(CurrentUserInterface, NullRestoresTheDefault) {
+  IUserInterface& original = CurrentUserInterface();
+  RecordingUi ui;
+  EXPECT_EQ(SetCurrentUserInterface(&ui), &original);
+  EXPECT_EQ(SetCurrentUserInterface(nullptr), &ui);
+  EXPECT_EQ(&CurrentUserInterface(), &original);
+  // The default answers without waiting for input.
+  EXPECT_EQ(original.Ask("Proceed?", Buttons::yesNo), Answer::yes);
+}
+
+}  // namespace
+}  // namespace brevoxa
