@@ -130,6 +130,10 @@ void CVector::Serialize(CArchive& ar) {
   }
 }
 
+std::string TraceText(const CVector& v) {
+  return "(" + TraceText(v.x) + ", " + TraceText(v.y) + ", " + TraceText(v.z) + ")";
+}
+
 int32_t Round(double d) {
   // Converting a double outside the int32 range is undefined behaviour, and
   // a projected point far outside a view can get there: saturate instead.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace brevoxa {
 
@@ -48,6 +49,9 @@ class CVector {
   // Three consecutive doubles: x, y, z. No tag, count or version.
   void Serialize(CArchive& ar);
 };
+
+// "(x, y, z)", as archive traces show a vector.
+std::string TraceText(const CVector& v);
 
 // Nearest 32-bit integer for pixel positions; exact halves round toward zero.
 int32_t Round(double d);

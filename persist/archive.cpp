@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstring>
 #include <memory>
 
@@ -18,6 +19,39 @@ namespace {
 // The shortest object reference is a WORD tag.
 constexpr size_t kMinReferenceBytes = 2;
 }  // namespace
+
+std::string TraceText(uint8_t v) { return std::to_string(v); }
+std::string TraceText(uint16_t v) { return std::to_string(v); }
+std::string TraceText(int32_t v) { return std::to_string(v); }
+std::string TraceText(uint32_t v) { return std::to_string(v); }
+
+// The shortest text that reads back as the same number.
+template <class T>
+static std::string ShortestText(T v) {
+  char text[64];
+  auto result = std::to_chars(text, text + sizeof text, v);
+  return std::string(text, result.ptr);
+}
+std::string TraceText(float v) { return ShortestText(v); }
+std::string TraceText(double v) { return ShortestText(v); }
+
+std::string TraceText(const std::string& v) {
+  std::string text = "\"";
+  for (unsigned char c : v) {
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      static const char hex[] = "0123456789abcdef";
+      text += "\\x";
+      text += hex[c >> 4];
+      text += hex[c & 15];
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text + "\"";
+}
 
 CArchive::CArchive(CFile* file, Mode mode, size_t bufferSize)
     : file_(file), mode_(mode), buffer_(std::max<size_t>(bufferSize, 128)) {}
@@ -287,6 +321,8 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
     throw CNotSupportedException(std::string("class ") + expected->className + " cannot be loaded");
   if (loadTable_.empty()) loadTable_.emplace_back();  // entry 0: null
 
+  std::string label = std::move(label_);
+  label_.clear();
   uint16_t tag = 0;
   *this >> tag;
 
@@ -320,6 +356,8 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
     if (index >= loadTable_.size() || (index != 0 && loadTable_[index].object == nullptr))
       throw CArchiveException(CArchiveException::badIndex, "no object at index " + std::to_string(index));
     LoadEntry& entry = loadTable_[index];
+    if (trace_)
+      trace_->Reference(label, index, index == 0 ? "" : entry.object->GetRuntimeClass()->className);
     if (index == 0) return nullptr;
     if (expected != nullptr && !entry.object->IsKindOf(expected))
       throw CArchiveException(CArchiveException::badClass, "object is not a " + std::string(expected->className));
@@ -350,6 +388,7 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
   uint16_t outerSchema = loadSchema_;
   loadSchema_ = cls->schema;
   ++depth_;
+  if (trace_) trace_->BeginObject(label, static_cast<uint32_t>(objectIndex), cls->className);
   try {
     object->Serialize(*this);
   } catch (...) {
@@ -359,6 +398,7 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
     throw;
   }
   --depth_;
+  if (trace_) trace_->EndObject();
   loadSchema_ = outerSchema;
   loadTable_[objectIndex].reading = false;
   return object.release();

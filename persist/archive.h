@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -27,6 +28,32 @@
 namespace brevoxa {
 
 class CFile;
+
+// Receives what a loading archive reads, field by field, so that a file can
+// be shown as a readable tree by the same code that loads it.
+class IArchiveTrace {
+ public:
+  virtual ~IArchiveTrace() = default;
+  // A named scalar or string field, as text.
+  virtual void Value(std::string_view name, const std::string& text) = 0;
+  // A new object and its index; its fields follow until EndObject.
+  virtual void BeginObject(std::string_view name, uint32_t index, std::string_view className) = 0;
+  virtual void EndObject() = 0;
+  // A reference to an object already read (index 0: the null pointer).
+  virtual void Reference(std::string_view name, uint32_t index, std::string_view className) = 0;
+  // An inline record or a list (count is the element count of a list, else 0).
+  virtual void BeginGroup(std::string_view name, uint32_t count) = 0;
+  virtual void EndGroup() = 0;
+};
+
+// Text forms of field values, as traces show them.
+std::string TraceText(uint8_t v);
+std::string TraceText(uint16_t v);
+std::string TraceText(int32_t v);
+std::string TraceText(uint32_t v);
+std::string TraceText(float v);
+std::string TraceText(double v);
+std::string TraceText(const std::string& v);
 
 class CArchive {
  public:
@@ -88,6 +115,39 @@ class CArchive {
   void Transfer(T& value) {
     if (IsStoring()) *this << value; else *this >> value;
   }
+
+  // A named field: transferred as above (or by the value's own Serialize,
+  // for inline values such as vectors), and shown to the trace on loading.
+  template <class T>
+  void Transfer(std::string_view name, T& value) {
+    if constexpr (requires { value.Serialize(*this); }) {
+      value.Serialize(*this);
+    } else {
+      Transfer(value);
+    }
+    if (trace_ && IsLoading()) trace_->Value(name, TraceText(value));
+  }
+
+  // Tracing. A trace sees every named field, object and group read.
+  void SetTrace(IArchiveTrace* trace) { trace_ = trace; }
+  IArchiveTrace* GetTrace() const { return IsLoading() ? trace_ : nullptr; }
+  // Names the next object reference read (shown by the trace).
+  void Label(std::string_view name) { label_ = name; }
+  // Marks an inline record or a list for the trace for the life of the scope.
+  class Group {
+   public:
+    Group(CArchive& ar, std::string_view name, uint32_t count = 0) : trace_(ar.GetTrace()) {
+      if (trace_) trace_->BeginGroup(name, count);
+    }
+    ~Group() {
+      if (trace_) trace_->EndGroup();
+    }
+    Group(const Group&) = delete;
+    Group& operator=(const Group&) = delete;
+
+   private:
+    IArchiveTrace* trace_;
+  };
 
   // Raw blocks of n bytes. Read fails with end-of-file when fewer remain.
   void Write(const void* data, size_t n);
@@ -161,6 +221,8 @@ class CArchive {
   std::vector<LoadEntry> loadTable_;
   uint16_t loadSchema_ = 0;
   int depth_ = 0;
+  IArchiveTrace* trace_ = nullptr;
+  std::string label_;
 };
 
 }  // namespace brevoxa

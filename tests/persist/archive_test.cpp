@@ -333,6 +333,56 @@ TEST(ArchiveBuffering, SmallBuffersGiveTheSameBytes) {
   EXPECT_EQ(in.BytesRemaining(), 0u);
 }
 
+// Writes every trace event as one line, indented by nesting.
+class LineTrace : public IArchiveTrace {
+ public:
+  std::string text;
+  void Value(std::string_view name, const std::string& value) override { Line(std::string(name) + " = " + value); }
+  void BeginObject(std::string_view name, uint32_t index, std::string_view cls) override {
+    Line(std::string(name) + " #" + std::to_string(index) + " " + std::string(cls) + " {");
+    ++depth_;
+  }
+  void EndObject() override { --depth_; Line("}"); }
+  void Reference(std::string_view name, uint32_t index, std::string_view cls) override {
+    Line(std::string(name) + " -> #" + std::to_string(index) + (cls.empty() ? "" : " " + std::string(cls)));
+  }
+  void BeginGroup(std::string_view name, uint32_t count) override {
+    Line(std::string(name) + " [" + std::to_string(count) + "] {");
+    ++depth_;
+  }
+  void EndGroup() override { --depth_; Line("}"); }
+
+ private:
+  void Line(const std::string& s) { text += std::string(2 * depth_, ' ') + s + "\n"; }
+  int depth_ = 0;
+};
+
+TEST(ArchiveTrace, ShowsNamedFieldsObjectsAndReferences) {
+  TestNode root;
+  root.name = "a\"b";
+  auto* leaf = new TestLeaf;
+  leaf->value = -3;
+  root.children.push_back(leaf);
+  root.ref = leaf;
+  Bytes bytes = Store([&](CArchive& ar) { ar.WriteObject(&root); });
+  LineTrace trace;
+  Load(bytes, [&](CArchive& ar) {
+    ar.SetTrace(&trace);
+    ar.Label("root");
+    std::unique_ptr<CObject> object(ar.ReadOwnedObject());
+  });
+  EXPECT_EQ(trace.text,
+            "root #2 TestNode {\n"
+            "  name = \"a\\\"b\"\n"
+            "  children [1] {\n"
+            "     #4 TestLeaf {\n"
+            "      value = -3\n"
+            "    }\n"
+            "  }\n"
+            "  ref -> #4 TestLeaf\n"
+            "}\n");
+}
+
 TEST(ArchiveDirection, ReadingAStoringArchiveFails) {
   CMemFile file;
   CArchive ar(&file, CArchive::store);

@@ -13,14 +13,18 @@ TestNode::~TestNode() {
 }
 
 void TestNode::Serialize(CArchive& ar) {
-  ar.Transfer(name);
+  ar.Transfer("name", name);
   if (ar.IsStoring()) {
     ar.WriteCount(static_cast<uint32_t>(children.size()));
     for (CObject* child : children) ar.WriteObject(child);
     ar.WriteObject(ref);
   } else {
     uint32_t count = ar.ReadCount();
-    for (uint32_t i = 0; i < count; ++i) children.push_back(ar.ReadOwnedObject());
+    {
+      CArchive::Group group(ar, "children", count);
+      for (uint32_t i = 0; i < count; ++i) children.push_back(ar.ReadOwnedObject());
+    }
+    ar.Label("ref");
     ref = ar.ReadObject();
   }
 }

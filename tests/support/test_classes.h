@@ -16,7 +16,7 @@ class TestLeaf : public CObject {
   DECLARE_SERIAL(TestLeaf)
  public:
   int32_t value = 0;
-  void Serialize(CArchive& ar) override { ar.Transfer(value); }
+  void Serialize(CArchive& ar) override { ar.Transfer("value", value); }
 };
 
 // A name, owned children, and a reference to another object.
