@@ -131,7 +131,14 @@ void CVector::Serialize(CArchive& ar) {
 }
 
 std::string TraceText(const CVector& v) {
-  return "(" + TraceText(v.x) + ", " + TraceText(v.y) + ", " + TraceText(v.z) + ")";
+  std::string text = "(";
+  text += TraceText(v.x);
+  text += ", ";
+  text += TraceText(v.y);
+  text += ", ";
+  text += TraceText(v.z);
+  text += ")";
+  return text;
 }
 
 int32_t Round(double d) {

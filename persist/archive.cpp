@@ -155,11 +155,20 @@ CArchive& CArchive::operator<<(uint16_t v) { return PutRaw(&v, sizeof v); }
 CArchive& CArchive::operator<<(uint32_t v) { return PutRaw(&v, sizeof v); }
 CArchive& CArchive::operator<<(float v) { return PutRaw(&v, sizeof v); }
 CArchive& CArchive::operator<<(double v) { return PutRaw(&v, sizeof v); }
-CArchive& CArchive::operator>>(uint16_t& v) { return GetRaw(&v, sizeof v); }
-CArchive& CArchive::operator>>(int32_t& v) { return GetRaw(&v, sizeof v); }
-CArchive& CArchive::operator>>(uint32_t& v) { return GetRaw(&v, sizeof v); }
-CArchive& CArchive::operator>>(float& v) { return GetRaw(&v, sizeof v); }
-CArchive& CArchive::operator>>(double& v) { return GetRaw(&v, sizeof v); }
+// A value cut short by the end of the data is left as it was, never half
+// overwritten.
+template <class T>
+static CArchive& GetScalar(CArchive& ar, T& v, CArchive& (CArchive::*get)(void*, size_t)) {
+  T read;
+  (ar.*get)(&read, sizeof read);
+  v = read;
+  return ar;
+}
+CArchive& CArchive::operator>>(uint16_t& v) { return GetScalar(*this, v, &CArchive::GetRaw); }
+CArchive& CArchive::operator>>(int32_t& v) { return GetScalar(*this, v, &CArchive::GetRaw); }
+CArchive& CArchive::operator>>(uint32_t& v) { return GetScalar(*this, v, &CArchive::GetRaw); }
+CArchive& CArchive::operator>>(float& v) { return GetScalar(*this, v, &CArchive::GetRaw); }
+CArchive& CArchive::operator>>(double& v) { return GetScalar(*this, v, &CArchive::GetRaw); }
 
 // ---- strings ----
 
@@ -362,9 +371,14 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
     if (expected != nullptr && !entry.object->IsKindOf(expected))
       throw CArchiveException(CArchiveException::badClass, "object is not a " + std::string(expected->className));
     if (owning) {
-      if (entry.owned) throw CArchiveException(CArchiveException::badIndex, "object owned twice");
+      if (entry.owned && !entry.release) throw CArchiveException(CArchiveException::badIndex, "object owned twice");
       // An object still being read would come to own itself.
       if (entry.reading) throw CArchiveException(CArchiveException::badIndex, "object owned from inside itself");
+      if (entry.release) {
+        std::function<void()> release = std::move(entry.release);
+        entry.release = nullptr;
+        release();
+      }
       entry.owned = true;
     }
     return entry.object;
@@ -404,15 +418,29 @@ CObject* CArchive::ReadObjectEntry(const CRuntimeClass* expected, bool owning) {
   return object.release();
 }
 
-std::vector<CObject*> CArchive::TakeUnownedObjects() {
+std::vector<CObject*> CArchive::TakeUnownedObjects(size_t sinceMark) {
   std::vector<CObject*> unowned;
-  for (LoadEntry& entry : loadTable_) {
+  for (size_t i = sinceMark; i < loadTable_.size(); ++i) {
+    LoadEntry& entry = loadTable_[i];
     if (entry.object != nullptr && !entry.owned) {
       unowned.push_back(entry.object);
       entry.owned = true;
     }
   }
   return unowned;
+}
+
+bool CArchive::HoldUntilClaimed(CObject* object, std::function<void()> release) {
+  CheckLoading();
+  if (object == nullptr || !release) return false;
+  for (LoadEntry& entry : loadTable_) {
+    if (entry.object != object) continue;
+    if (entry.owned) return false;
+    entry.owned = true;
+    entry.release = std::move(release);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace brevoxa

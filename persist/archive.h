@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -171,8 +172,19 @@ class CArchive {
   // Loading: hands over the objects this stream created that no owning
   // pointer claimed (a corrupt stream can put a new object where only a
   // reference belongs). The caller adopts or destroys them; they count as
-  // owned afterwards.
-  std::vector<CObject*> TakeUnownedObjects();
+  // owned afterwards. With a mark from LoadMark, only objects read since
+  // then are handed over, so a record inside a larger stream can settle its
+  // own objects without touching those of the records around it.
+  std::vector<CObject*> TakeUnownedObjects(size_t sinceMark = 0);
+  size_t LoadMark() const { return loadTable_.size(); }
+  // Loading: lets a non-owning pointer hold an object that nobody owns yet
+  // (a view's camera read before the scene list that owns it) without
+  // blocking the real owner: the object counts as owned from now on, and
+  // when an owning pointer read later claims it, release is called first so
+  // that the holder lets it go. False, and nothing changes, when the object
+  // is owned already or is not one this stream created. The holder must
+  // outlive the reading.
+  bool HoldUntilClaimed(CObject* object, std::function<void()> release);
 
   // Element counts of lists: WORD, or WORD 0xFFFF and a DWORD from 0xFFFF on.
   void WriteCount(uint32_t count);
@@ -193,6 +205,7 @@ class CArchive {
     const CRuntimeClass* cls = nullptr;  // set for class entries
     bool owned = false;
     bool reading = false;  // its fields are being read right now
+    std::function<void()> release;  // set while held by HoldUntilClaimed
   };
 
   CArchive& PutRaw(const void* data, size_t n);

@@ -160,7 +160,14 @@ void IObList::Load(CArchive& ar, bool owning) {
   uint32_t count = ar.ReadCount(2);
   CArchive::Group group(ar, "list", count);
   for (uint32_t i = 0; i < count; ++i) {
-    if (ar.GetTrace()) ar.Label("[" + std::to_string(i) + "]");
+    if (ar.GetTrace()) {
+      // Built in steps: one concatenated expression trips a false
+      // overlap warning in GCC 12's optimiser.
+      std::string label = "[";
+      label += std::to_string(i);
+      label += ']';
+      ar.Label(label);
+    }
     if (owning) {
       std::unique_ptr<CObject> element(ar.ReadOwnedObject(RUNTIME_CLASS(IDrawable)));
       // A null reference carries no element; every user of a list walks it

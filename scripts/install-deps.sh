@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config qt6-base-dev libgraphicsmagick++1-dev
-          libjpeg62-turbo-dev libgtest-dev libgmock-dev)
+          libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev)
 
 missing=()
 for p in "${packages[@]}"; do
