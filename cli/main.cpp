@@ -1,7 +1,9 @@
 // brevoxa-cli: renders and inspects Brevoxa files without a window.
-#include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
+
+#include "cli/info_command.h"
 
 namespace {
 
@@ -9,6 +11,10 @@ void PrintUsage(std::ostream& out) {
   out << "Usage: brevoxa-cli COMMAND [OPTIONS]\n"
          "\n"
          "Renders and inspects Brevoxa workspaces and settings files.\n"
+         "\n"
+         "Commands:\n"
+         "  info FILE [--store DIR]   print a workspace (.wsp) or form (.frm) file\n"
+         "                            as a tree of every field it holds\n"
          "\n"
          "Options:\n"
          "  --help       show this help and exit\n"
@@ -20,18 +26,22 @@ void PrintUsage(std::ostream& out) {
 int main(int argc, char** argv) {
   if (argc < 2) {
     PrintUsage(std::cerr);
-    return 2;
+    return brevoxa::cli::kExitUsage;
   }
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     PrintUsage(std::cout);
-    return 0;
+    return brevoxa::cli::kExitOk;
   }
   if (command == "--version") {
     std::cout << "brevoxa-cli " << BREVOXA_VERSION << "\n";
-    return 0;
+    return brevoxa::cli::kExitOk;
+  }
+  if (command == "info") {
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return brevoxa::cli::RunInfo(args, std::cout, std::cerr);
   }
   std::cerr << "brevoxa-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);
-  return 2;
+  return brevoxa::cli::kExitUsage;
 }

@@ -20,6 +20,14 @@ namespace {
 constexpr size_t kMinReferenceBytes = 2;
 }  // namespace
 
+std::string IndexLabel(uint32_t i) {
+  // Built in steps: GCC 12 warns falsely about the one-expression form.
+  std::string label = "[";
+  label += std::to_string(i);
+  label += ']';
+  return label;
+}
+
 std::string TraceText(uint8_t v) { return std::to_string(v); }
 std::string TraceText(uint16_t v) { return std::to_string(v); }
 std::string TraceText(int32_t v) { return std::to_string(v); }

@@ -47,6 +47,9 @@ class IArchiveTrace {
   virtual void EndGroup() = 0;
 };
 
+// "[i]": how traces name the elements of a list.
+std::string IndexLabel(uint32_t i);
+
 // Text forms of field values, as traces show them.
 std::string TraceText(uint8_t v);
 std::string TraceText(uint16_t v);

@@ -75,7 +75,9 @@ std::optional<std::string> FailureMessage(std::exception_ptr failure, DocumentOp
   } catch (const CArchiveException& e) {
     return ArchiveMessage(e, op);
   } catch (const CFileException& e) {
-    return FileMessage(e, op, path);
+    // A file met on the way (a form file while a workspace is saved) is the
+    // one the user needs to hear about.
+    return FileMessage(e, op, e.fileName().empty() ? path : e.fileName());
   } catch (...) {
     return Fallback(op);
   }

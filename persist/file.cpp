@@ -1,7 +1,9 @@
 // Memory and disk files.
 #include "persist/file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -50,18 +52,33 @@ void CDiskFile::Open(const std::string& path, Mode mode) {
   mode_ = mode;
   position_ = 0;
   length_ = 0;
-  file_ = std::fopen(path.c_str(), mode == modeRead ? "rb" : "wb");
-  if (!file_) Fail(errno);
-  if (mode == modeRead) {
-    struct stat st {};
-    if (fstat(fileno(file_), &st) != 0) Fail(errno);
-    if (S_ISDIR(st.st_mode)) {
-      std::fclose(file_);
-      file_ = nullptr;
-      throw CFileException(CFileException::invalidFile, path_, "is a folder");
-    }
-    length_ = static_cast<uint64_t>(st.st_size);
+  if (mode != modeRead) {
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) Fail(errno);
+    return;
   }
+  // Opened without blocking so that a name that turns out to be a pipe or a
+  // device cannot hang the program; only regular files are read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) Fail(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    Fail(err);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw CFileException(CFileException::invalidFile, path_, S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = ::fdopen(fd, "rb");
+  if (!file_) {
+    int err = errno;
+    ::close(fd);
+    Fail(err);
+  }
+  length_ = static_cast<uint64_t>(st.st_size);
 }
 
 void CDiskFile::Close() {

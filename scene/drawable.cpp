@@ -2,7 +2,10 @@
 #include "scene/drawable.h"
 
 #include "math/bounds.h"
+#include "math/view_tran.h"
 #include "persist/archive.h"
+#include "scene/draw_surface.h"
+#include "scene/draw_tools.h"
 
 namespace brevoxa {
 
@@ -24,7 +27,17 @@ std::string IDrawable::GetName() const { return {}; }
 void IDrawable::ComputeNormals() {}
 bool IDrawable::Intersect(HitRecord&, int) { return false; }
 void IDrawable::Draw(IDrawSurface&, const IViewTran&, int, int) {}
-void IDrawable::DrawHandle(IDrawSurface&, const IViewTran&, int, int) {}
+// A 5 x 5 square about the projected position. Modes 2, 5 and 9 select a
+// hollow brush, which is what leaves their squares outlined.
+void IDrawable::DrawHandle(IDrawSurface& device, const IViewTran& view, int mode, int) {
+  mode = ResolveHandleMode(mode);
+  if (view.IsCameraView()) return;
+  const int style = IsSelected() ? draw_tools::kStyleSelected : draw_tools::kStyleBlack;
+  const DrawState previous = view.SelectDrawMode(device, mode, style);
+  const PixelPoint p = view.ToPixel(GetPosition());
+  device.Rectangle(p.x - 2, p.y - 2, p.x + 3, p.y + 3);
+  device.SetState(previous);
+}
 void IDrawable::OpenLinks() {}
 void IDrawable::CloseLinks() {}
 void IDrawable::SetPosition(const CVector&) {}

@@ -155,41 +155,35 @@ void IObList::Store(CArchive& ar) const {
   for (const IDrawable* element : items_) ar.WriteObject(element);
 }
 
-void IObList::Load(CArchive& ar, bool owning) {
+void IObList::Load(CArchive& ar, const CRuntimeClass* elementClass, bool owning) {
+  if (elementClass == nullptr) elementClass = RUNTIME_CLASS(IDrawable);
   // Every element takes at least a two-byte tag.
   uint32_t count = ar.ReadCount(2);
   CArchive::Group group(ar, "list", count);
   for (uint32_t i = 0; i < count; ++i) {
-    if (ar.GetTrace()) {
-      // Built in steps: one concatenated expression trips a false
-      // overlap warning in GCC 12's optimiser.
-      std::string label = "[";
-      label += std::to_string(i);
-      label += ']';
-      ar.Label(label);
-    }
+    if (ar.GetTrace()) ar.Label(IndexLabel(i));
     if (owning) {
-      std::unique_ptr<CObject> element(ar.ReadOwnedObject(RUNTIME_CLASS(IDrawable)));
+      std::unique_ptr<CObject> element(ar.ReadOwnedObject(elementClass));
       // A null reference carries no element; every user of a list walks it
       // without checking for holes.
       if (element == nullptr) continue;
       AddTail(static_cast<IDrawable*>(element.get()));
       element.release();
     } else {
-      CObject* element = ar.ReadObject(RUNTIME_CLASS(IDrawable));
+      CObject* element = ar.ReadObject(elementClass);
       if (element != nullptr) AddTail(static_cast<IDrawable*>(element));
     }
   }
 }
 
-void IObList::Serialize(CArchive& ar) {
+void IObList::Serialize(CArchive& ar, const CRuntimeClass* elementClass) {
   if (ar.IsStoring()) Store(ar);
-  else Load(ar, true);
+  else Load(ar, elementClass, true);
 }
 
-void IObList::SerializeReferences(CArchive& ar) {
+void IObList::SerializeReferences(CArchive& ar, const CRuntimeClass* elementClass) {
   if (ar.IsStoring()) Store(ar);
-  else Load(ar, false);
+  else Load(ar, elementClass, false);
 }
 
 }  // namespace brevoxa

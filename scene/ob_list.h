@@ -88,10 +88,13 @@ class IObList : public CObject {
   // The list record: the count, then every element as an object reference.
   // Loading appends the elements it reads and owns each as soon as it is
   // read, so a failure part-way leaves every element read in the list.
-  void Serialize(CArchive& ar) override;
+  void Serialize(CArchive& ar) override { Serialize(ar, nullptr); }
+  // The same, refusing on loading any element not of elementClass (null:
+  // any element).
+  void Serialize(CArchive& ar, const CRuntimeClass* elementClass);
   // The same bytes for a list that only refers to elements owned elsewhere:
   // loading resolves references without claiming ownership.
-  void SerializeReferences(CArchive& ar);
+  void SerializeReferences(CArchive& ar, const CRuntimeClass* elementClass = nullptr);
 
  private:
   // Lists longer than this keep an index for Find; shorter ones just walk.
@@ -103,7 +106,7 @@ class IObList : public CObject {
   };
 
   iterator Insert(iterator position, IDrawable* element);
-  void Load(CArchive& ar, bool owning);
+  void Load(CArchive& ar, const CRuntimeClass* elementClass, bool owning);
   void Store(CArchive& ar) const;
   const_iterator FindFirst(const IDrawable* element) const;
   void BuildIndex() const;

@@ -35,8 +35,7 @@ std::exception_ptr Archive(CArchiveException::Cause cause) {
   return std::make_exception_ptr(CArchiveException(cause));
 }
 std::exception_ptr File(CFileException::Cause cause) {
-  // The exception's own file name differs: the message names the document path.
-  return std::make_exception_ptr(CFileException(cause, "other.tmp"));
+  return std::make_exception_ptr(CFileException(cause, kPath));
 }
 
 TEST(FailureMessage, CausesByOperation) {
@@ -74,6 +73,18 @@ TEST(FailureMessage, CausesByOperation) {
   }
 }
 
+TEST(FailureMessage, NamesTheFileThatFailed) {
+  // Saving a workspace also writes its form files: a form file that cannot
+  // be written is the one to name.
+  auto formFailure = std::make_exception_ptr(CFileException(CFileException::accessDenied, "/s/CUBE.FRM"));
+  EXPECT_EQ(FailureMessage(formFailure, DocumentOperation::save, kPath),
+            "Unable to write to /s/CUBE.FRM, it is read-only or opened by someone else.");
+  auto unnamed = std::make_exception_ptr(CFileException(CFileException::diskFull, ""));
+  EXPECT_EQ(FailureMessage(unnamed, DocumentOperation::save, kPath), kDiskFull);
+  auto unnamedRead = std::make_exception_ptr(CFileException(CFileException::hardIO, ""));
+  EXPECT_EQ(FailureMessage(unnamedRead, DocumentOperation::open, kPath), kReading);
+}
+
 TEST(FailureMessage, NothingToShow) {
   const auto reported = std::make_exception_ptr(CUserException());
   EXPECT_EQ(FailureMessage(reported, DocumentOperation::open, kPath), std::nullopt);
@@ -83,7 +94,7 @@ TEST(FailureMessage, NothingToShow) {
 
 TEST(FailureMessage, PathIsInsertedVerbatim) {
   // A path that itself holds "%1" is not substituted again.
-  const auto failure = File(CFileException::hardIO);
+  const auto failure = std::make_exception_ptr(CFileException(CFileException::hardIO, ""));
   EXPECT_EQ(FailureMessage(failure, DocumentOperation::open, "a%1b"),
             "An unexpected error occurred while reading a%1b.");
   EXPECT_EQ(FailureMessage(failure, DocumentOperation::save, ""), "An unexpected error occurred while writing .");

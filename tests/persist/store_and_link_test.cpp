@@ -104,6 +104,21 @@ TEST(SafeFile, KeepsThePermissionsOfTheFileItReplaces) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(DiskFile, ReadsOnlyRegularFiles) {
+  testing::TempDir dir;
+  std::string fifo = dir.File("PIPE.FRM");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Opening a pipe for reading would wait for a writer for ever.
+  for (const std::string& path : {fifo, dir.path().string()}) {
+    try {
+      CDiskFile file(path, CDiskFile::modeRead);
+      FAIL() << path;
+    } catch (const CFileException& e) {
+      EXPECT_EQ(e.cause(), CFileException::invalidFile) << path;
+    }
+  }
+}
+
 // A settings document for the links: one number, 7 by default.
 class TestSettings : public CObject {
  public:

@@ -1,0 +1,385 @@
+// The view transformation: projections and their inverses, handle hit
+// tests, the drawing-mode table and the record of versions 1 to 3.
+#include "math/view_tran.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "persist/archive.h"
+#include "scene/camera.h"
+#include "scene/draw_tools.h"
+#include "scene/ob_list.h"
+#include "scene/point.h"
+#include "support/bytes.h"
+#include "support/recording_surface.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::ByteWriter;
+using testing::Bytes;
+using testing::Load;
+using testing::RecordingSurface;
+using testing::Store;
+
+constexpr double kTol = 1e-9;
+
+ByteWriter& Double(ByteWriter& w, double d) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &d, sizeof bits);
+  return w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
+}
+
+// A parallel view of 200 x 150 pixels showing 100 world units across.
+void MakeParallel(IViewTran& view, int type) {
+  view.SetViewType(type);
+  view.SetClientRect(0, 0, 200, 150);
+  view.SetViewWidth(100);
+}
+
+// --- Projections ---
+
+TEST(ViewProjection, FrontViewKnownAnswerAndScreenAxes) {
+  IViewTran view;
+  MakeParallel(view, IViewTran::front);
+  double x = 0, y = 0;
+  view.Project({0, 10, 5}, x, y);
+  EXPECT_NEAR(x, 120, kTol);
+  EXPECT_NEAR(y, 75 - 10, kTol);
+  // The depth axis (X in the Front view) does not move the pixel.
+  EXPECT_EQ(view.ToPixel(CVector(-40, 10, 5)), (PixelPoint{120, 65}));
+
+  // Panning moves the shown centre; halves are integer halves.
+  view.SetClientRect(0, 0, 201, 151);
+  view.SetViewWidth(201);
+  view.SetCentre(3, -2);
+  view.Project({0, 3, 2}, x, y);
+  EXPECT_NEAR(x, 100, kTol);
+  EXPECT_NEAR(y, 75, kTol);
+}
+
+TEST(ViewProjection, TopMapsXDownAndRightMapsXLeft) {
+  IViewTran top;
+  MakeParallel(top, IViewTran::top);
+  EXPECT_EQ(top.ToPixel(CVector(10, 0, 0)), (PixelPoint{100, 95}));
+  EXPECT_EQ(top.ToPixel(CVector(0, 10, 0)), (PixelPoint{120, 75}));
+  EXPECT_EQ(top.ToPixel(CVector(0, 0, 99)), (PixelPoint{100, 75}));
+
+  IViewTran right;
+  MakeParallel(right, IViewTran::right);
+  EXPECT_EQ(right.ToPixel(CVector(10, 0, 0)), (PixelPoint{80, 75}));
+  EXPECT_EQ(right.ToPixel(CVector(0, 0, 10)), (PixelPoint{100, 55}));
+}
+
+TEST(ViewProjection, CameraViewDividesByDepth) {
+  IViewTran view;
+  view.SetViewType(IViewTran::camera);
+  view.SetClientRect(0, 0, 200, 100);
+  // The own camera: view plane 10 wide at distance 10, so f = 200.
+  double x = -1, y = -1;
+  view.Project({1, 2, 10}, x, y);
+  EXPECT_NEAR(x, 120, kTol);
+  EXPECT_NEAR(y, 10, kTol);
+  view.Project({5, 5, 0.0}, x, y);
+  EXPECT_EQ(x, 0.0);
+  EXPECT_EQ(y, 0.0);
+  // Behind the eye is not rejected: the point mirrors through the centre.
+  view.Project({1, 2, -10}, x, y);
+  EXPECT_NEAR(x, 80, kTol);
+  EXPECT_NEAR(y, 90, kTol);
+
+  // A point projects from its scratch camera coordinates here.
+  IPoint point;
+  point.world = {0, 10, 5};
+  point.normal = {1, 2, 10};
+  EXPECT_EQ(view.ToPixel(point), (PixelPoint{120, 10}));
+
+  // Pan and zoom read as 0 and as the camera's view plane.
+  view.SetCentre(5, 6);
+  EXPECT_EQ(view.GetCentreH(), 0);
+  EXPECT_EQ(view.GetWorldWidth(), 0);
+  ICamera camera;
+  camera.SetViewPlaneWidth(42);
+  view.SetCamera(&camera);
+  EXPECT_EQ(view.GetViewWidth(), 42);
+  view.SetCamera(nullptr);
+  EXPECT_TRUE(view.HasOwnCamera());
+  EXPECT_EQ(view.GetCamera()->GetName(), "No Camera");
+}
+
+TEST(ViewProjection, PixelsTruncateTowardZeroAndSaturate) {
+  IViewTran view;
+  MakeParallel(view, IViewTran::front);  // 2 pixels per unit, x = 2y + 100
+  EXPECT_EQ(view.ToPixel(CVector(0, -51.4, 0)).x, -2);  // -2.8
+  EXPECT_EQ(view.ToPixel(CVector(0, -49.9, 0)).x, 0);   // 0.2
+
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(view.ToPixel(CVector(0, 1e300, 0)).x, IViewTran::kPixelLimit);
+  EXPECT_EQ(view.ToPixel(CVector(0, -inf, 0)).x, -IViewTran::kPixelLimit);
+  EXPECT_EQ(view.ToPixel(CVector(0, nan, nan)), (PixelPoint{0, 0}));
+
+  // A camera point a hair off the eye plane is far out, but held.
+  view.SetViewType(IViewTran::camera);
+  EXPECT_EQ(view.ToPixel(CVector(1, -1, 1e-300)), (PixelPoint{IViewTran::kPixelLimit, IViewTran::kPixelLimit}));
+}
+
+TEST(ViewProjection, DegenerateSizesStayFinite) {
+  IViewTran view;
+  MakeParallel(view, IViewTran::front);
+  view.SetViewWidth(0);
+  EXPECT_EQ(view.ToPixel(CVector(0, 10, 5)), (PixelPoint{100, 75}));
+  double h = -1, v = -1;
+  view.SetCentre(4, 6);
+  view.ScreenToPlane(3, 3, h, v);
+  EXPECT_EQ(h, 4);
+  EXPECT_EQ(v, 6);
+
+  view.SetClientRect(0, 0, 0, 0);
+  view.SetViewWidth(100);
+  EXPECT_EQ(view.ToPixel(CVector(0, 10, 5)), (PixelPoint{0, 0}));
+  EXPECT_EQ(view.HitTest({0, 0, 0}, {0, 0, 0}), -1.0);
+
+  view.SetViewType(IViewTran::camera);
+  view.GetCamera()->SetViewPlaneWidth(0);
+  EXPECT_EQ(view.ToPixel(CVector(1, 1, 1)), (PixelPoint{0, 0}));
+}
+
+// --- Inverses and hit tests ---
+
+TEST(ViewInverse, ScreenToWorldOnThePlaneThroughTheOrigin) {
+  IViewTran view;
+  MakeParallel(view, IViewTran::right);
+  view.SetCentre(7, -3);
+  CVector w = view.ScreenToWorld(100, 75);
+  EXPECT_EQ(w, CVector(-7, 0, 3));
+
+  // Each parallel view inverts its own projection.
+  for (int type : {IViewTran::top, IViewTran::front, IViewTran::right}) {
+    SCOPED_TRACE(type);
+    view.SetViewType(type);
+    CVector p = view.ScreenToWorld(131, 20);
+    double x = 0, y = 0;
+    view.Project(p, x, y);
+    EXPECT_NEAR(x, 131, kTol);
+    EXPECT_NEAR(y, 20, kTol);
+  }
+
+  view.SetViewType(IViewTran::camera);
+  EXPECT_EQ(view.ScreenToWorld(10, 10), CVector());
+}
+
+TEST(ViewInverse, HitTestIsStrictInTheTwoShownCoordinates) {
+  IViewTran view;
+  MakeParallel(view, IViewTran::front);  // 3 pixels = 1.5 units
+  const CVector a(0, 0, 0);
+  EXPECT_EQ(view.HitTest(a, {0, 1.49, -1.49}), 0.0);
+  EXPECT_EQ(view.HitTest(a, {0, 1.5, 0}), -1.0);
+  EXPECT_EQ(view.HitTest(a, {0, 0, -1.5}), -1.0);
+  EXPECT_EQ(view.HitTest(a, {500, 0, 0}), 0.0);  // depth ignored
+
+  view.SetViewType(IViewTran::top);
+  EXPECT_EQ(view.HitTest(a, {1.4, 1.4, 500}), 0.0);
+  EXPECT_EQ(view.HitTest(a, {1.5, 0, 0}), -1.0);
+  view.SetViewType(IViewTran::right);
+  EXPECT_EQ(view.HitTest(a, {1.4, 500, 1.4}), 0.0);
+  EXPECT_EQ(view.HitTest(a, {0, 0, 1.5}), -1.0);
+  view.SetViewType(IViewTran::camera);
+  EXPECT_EQ(view.HitTest(a, a), -1.0);
+}
+
+// --- Drawing modes ---
+
+TEST(ViewDrawModes, PensBrushesAndRasterOperationsByModeAndStyle) {
+  using namespace draw_tools;
+  // A state no mode produces, so that every change shows.
+  const Pen pen{Pen::none, Rgb{9, 9, 9}, 3};
+  const Brush brush{Brush::solid, Rgb{7, 7, 7}};
+  const Rgb background{1, 2, 3};
+  const DrawState start{pen, brush, RasterOp::invert, background};
+  struct Row {
+    int mode, style;
+    DrawState expected;
+  };
+  const Row rows[] = {
+      {1, 1, {kBlackPen, kBlackBrush, RasterOp::copy, kBlack}},
+      {1, 2, {kGreyPen, brush, RasterOp::copy, kBlack}},
+      {7, 4, {kDashedGreyPen, brush, RasterOp::copy, kBlack}},
+      {1, 5, {kRedPen, kRedBrush, RasterOp::copy, kBlack}},
+      {4, 6, {kOlivePen, brush, RasterOp::invert, background}},
+      {3, 5, {kWhitePen, kWhiteBrush, RasterOp::copy, kWhite}},      // mode 3 forces style 3
+      {8, 1, {kRedPen, kRedBrush, RasterOp::copy, kBlack}},          // mode 8 forces style 5
+      {9, 5, {kGreyPen, kHollowBrush, RasterOp::invert, background}},  // style 2, hollow only
+      {2, 1, {kBlackPen, kHollowBrush, RasterOp::invert, kWhite}},
+      {5, 5, {kRedPen, kHollowBrush, RasterOp::invert, kWhite}},
+      {6, 0, start},  // neither the style nor the mode changes anything
+  };
+  IViewTran view;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.mode) + "/" + std::to_string(row.style));
+    RecordingSurface device;
+    device.SetState(start);
+    EXPECT_EQ(view.SelectDrawMode(device, row.mode, row.style), start);
+    EXPECT_EQ(device.GetState(), row.expected);
+  }
+}
+
+// --- Record ---
+
+ByteWriter& Version3Tail(ByteWriter& w) {
+  Double(w, 1.5);
+  Double(w, -2.0);
+  Double(w, 80.0);
+  Double(w, 900.0);
+  return w.Byte(0).Word(0).Word(0).Word(320).Word(240);
+}
+
+TEST(ViewRecord, Version3LayoutWithTheOwnCameraWritesNoCamera) {
+  IViewTran view;
+  view.SetViewType(IViewTran::top);
+  view.SetCentre(1.5, -2.0);
+  view.SetViewWidth(80);
+  view.SetWorldWidth(900);
+  view.SetDisplayEditingObjects(false);
+  view.SetClientRect(0, 0, 320, 240);
+  view.SetRemoveBackFaces(true);
+
+  ByteWriter expected;
+  expected.Word(3).Byte(1).Word(0);  // version, Top, null camera
+  Version3Tail(expected).Byte(1);
+  Bytes bytes = Store([&](CArchive& ar) { view.Serialize(ar); });
+  EXPECT_EQ(bytes, expected.bytes());
+
+  IViewTran loaded;
+  ICamera other;
+  loaded.SetCamera(&other);
+  Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
+  EXPECT_TRUE(loaded.HasOwnCamera());
+  EXPECT_EQ(loaded.GetViewType(), IViewTran::top);
+  EXPECT_EQ(loaded.GetCentreH(), 1.5);
+  EXPECT_EQ(loaded.GetCentreV(), -2.0);
+  EXPECT_EQ(loaded.GetViewWidth(), 80);
+  EXPECT_EQ(loaded.GetWorldWidth(), 900);
+  EXPECT_FALSE(loaded.GetDisplayEditingObjects());
+  EXPECT_EQ(loaded.GetWidth(), 320);
+  EXPECT_EQ(loaded.GetHeight(), 240);
+  EXPECT_TRUE(loaded.GetRemoveBackFaces());
+}
+
+TEST(ViewRecord, OlderVersionsAndUnknownVersions) {
+  // Version 2: no back-face byte, so the flag is off afterwards.
+  ByteWriter v2;
+  v2.Word(2).Byte(3).Word(0);
+  Version3Tail(v2);
+  IViewTran view;
+  view.SetRemoveBackFaces(true);
+  Load(v2.bytes(), [&](CArchive& ar) {
+    view.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 0u);
+  });
+  EXPECT_FALSE(view.GetRemoveBackFaces());
+  EXPECT_EQ(view.GetViewType(), IViewTran::right);
+  EXPECT_EQ(view.GetViewWidth(), 80);
+
+  // Version 1: pan and zoom as 16-bit words.
+  Bytes v1 = ByteWriter().Word(1).Byte(2).Word(0).Word(5).Word(6).Word(100).Word(1000)
+                 .Byte(1).Word(0).Word(0).Word(640).Word(480).bytes();
+  IViewTran old;
+  Load(v1, [&](CArchive& ar) {
+    old.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 0u);
+  });
+  EXPECT_EQ(old.GetCentreH(), 5.0);
+  EXPECT_EQ(old.GetCentreV(), 6.0);
+  EXPECT_EQ(old.GetViewWidth(), 100.0);
+  EXPECT_EQ(old.GetWorldWidth(), 1000.0);
+  EXPECT_EQ(old.GetWidth(), 640);
+  EXPECT_TRUE(old.HasOwnCamera());
+
+  // Any other version: nothing more is read, the own camera is attached.
+  IViewTran future;
+  ICamera camera;
+  future.SetCamera(&camera);
+  Load(ByteWriter().Word(4).Byte(3).Word(0).bytes(), [&](CArchive& ar) {
+    future.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 3u);
+  });
+  EXPECT_TRUE(future.HasOwnCamera());
+  EXPECT_EQ(future.GetViewType(), IViewTran::front);
+
+  // A view type no dialog offers falls back to Front.
+  ByteWriter bad;
+  bad.Word(3).Byte(77).Word(0);
+  Version3Tail(bad).Byte(0);
+  Load(bad.bytes(), [&](CArchive& ar) { view.Serialize(ar); });
+  EXPECT_EQ(view.GetViewType(), IViewTran::front);
+}
+
+TEST(ViewRecord, ClientRectangleIsHeldToSixteenBits) {
+  IViewTran view;
+  view.SetClientRect(-5, 0, 70000, 480);
+  Bytes bytes = Store([&](CArchive& ar) { view.Serialize(ar); });
+  IViewTran loaded;
+  Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
+  EXPECT_EQ(loaded.GetWidth(), 65535);
+  EXPECT_EQ(loaded.GetHeight(), 480);
+}
+
+// A workspace writes its views before its items, so the view's reference is
+// usually the camera's first appearance and the item list claims it later.
+TEST(ViewRecord, SceneCameraGoesToTheItemListWhicheverComesFirst) {
+  for (bool viewFirst : {true, false}) {
+    SCOPED_TRACE(viewFirst);
+    IObList items;
+    auto* camera = new ICamera;
+    camera->SetName("Cam1");
+    items.AddTail(camera);
+    IViewTran view;
+    view.SetCamera(camera);
+    Bytes bytes = Store([&](CArchive& ar) {
+      if (viewFirst) view.Serialize(ar);
+      items.Serialize(ar);
+      if (!viewFirst) view.Serialize(ar);
+    });
+    items.DeleteAll();
+
+    IViewTran loaded;
+    IObList loadedItems;
+    Load(bytes, [&](CArchive& ar) {
+      if (viewFirst) loaded.Serialize(ar);
+      loadedItems.Serialize(ar);
+      if (!viewFirst) loaded.Serialize(ar);
+      EXPECT_TRUE(ar.TakeUnownedObjects().empty());
+    });
+    ASSERT_EQ(loadedItems.GetCount(), 1u);
+    EXPECT_EQ(loaded.GetCamera(), loadedItems.GetHead());
+    EXPECT_EQ(loaded.GetCamera()->GetName(), "Cam1");
+    loadedItems.DeleteAll();  // the only owner: a double destruction would show here
+  }
+}
+
+TEST(ViewRecord, CameraThatNoListClaimsIsKeptByTheView) {
+  ICamera camera;
+  camera.SetName("Stray");
+  IViewTran view;
+  view.SetCamera(&camera);
+  Bytes bytes = Store([&](CArchive& ar) { view.Serialize(ar); });
+
+  auto loaded = std::make_unique<IViewTran>();
+  Load(bytes, [&](CArchive& ar) {
+    loaded->Serialize(ar);
+    // Not handed out as an orphan: the view keeps it alive.
+    EXPECT_TRUE(ar.TakeUnownedObjects().empty());
+  });
+  ASSERT_FALSE(loaded->HasOwnCamera());
+  EXPECT_EQ(loaded->GetCamera()->GetName(), "Stray");
+  loaded.reset();  // destroys the camera too; the leak checker sees a leak otherwise
+}
+
+}  // namespace
+}  // namespace brevoxa

@@ -1,0 +1,368 @@
+// Cameras: the frame kept from the three points, camera coordinates, the
+// record, selection through the eye, drags, drawing and the properties.
+#include "scene/camera.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "math/bounds.h"
+#include "math/view_tran.h"
+#include "persist/archive.h"
+#include "scene/draw_tools.h"
+#include "scene/property_editor.h"
+#include "support/bytes.h"
+#include "support/recording_surface.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::ByteWriter;
+using testing::Bytes;
+using testing::DrawCall;
+using testing::Load;
+using testing::RecordingSurface;
+using testing::Store;
+
+constexpr double kTol = 1e-12;
+
+void ExpectNear(const CVector& actual, const CVector& expected, double tol = kTol) {
+  EXPECT_NEAR(actual.x, expected.x, tol);
+  EXPECT_NEAR(actual.y, expected.y, tol);
+  EXPECT_NEAR(actual.z, expected.z, tol);
+}
+
+bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+ByteWriter& Double(ByteWriter& w, double d) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &d, sizeof bits);
+  return w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
+}
+
+ByteWriter& Vector(ByteWriter& w, const CVector& v) { return Double(Double(Double(w, v.x), v.y), v.z); }
+
+// --- Frame ---
+
+TEST(CameraFrame, PlaceAtLooksAlongMinusXWithZUp) {
+  ICamera camera;
+  camera.PlaceAt({0, 0, 0}, 100);
+  ExpectNear(camera.GetPosition(), {0, 0, 0});
+  ExpectNear(camera.GetTarget(), {-25, 0, 0});
+  ExpectNear(camera.GetUpPoint(), {0, 0, 100.0 / 12});
+  ExpectNear(camera.GetDirection(), {-1, 0, 0});
+  ExpectNear(camera.GetUp(), {0, 0, 1});
+  ExpectNear(camera.GetRight(), {0, 1, 0});
+  ExpectNear(camera.GetDirectionVector(), {-25, 0, 0});
+  ExpectNear(camera.GetUpVector(), {0, 0, 100.0 / 12});
+  CBoundingBox box;
+  camera.AddToBounds(box);
+  EXPECT_EQ(box.min, CVector(-25, 0, 0));
+  EXPECT_EQ(box.max, CVector(0, 0, 100.0 / 12));
+
+  // Placed elsewhere the frame is the same; only the origin moves.
+  camera.PlaceAt({7, -3, 2}, 40);
+  ExpectNear(camera.GetTarget(), {-3, -3, 2});
+  ExpectNear(camera.GetDirection(), {-1, 0, 0});
+  ExpectNear(camera.ToCamera({7, -3, 2}), {0, 0, 0});
+}
+
+TEST(CameraFrame, UpIsMadePerpendicularToTheViewingAxis) {
+  ICamera camera;
+  camera.SetPosition({1, 1, 1});
+  camera.SetTarget({1, 11, 1});
+  camera.SetUpPoint({4, 5, 9});  // leans forward and sideways
+  const CVector d = camera.GetDirection(), u = camera.GetUp(), r = camera.GetRight();
+  EXPECT_NEAR(d.Length(), 1, kTol);
+  EXPECT_NEAR(u.Length(), 1, kTol);
+  EXPECT_NEAR(r.Length(), 1, kTol);
+  EXPECT_NEAR(d.Dot(u), 0, kTol);
+  EXPECT_NEAR(d.Dot(r), 0, kTol);
+  EXPECT_NEAR(u.Dot(r), 0, kTol);
+  ExpectNear(r, d.Cross(u));
+  ExpectNear(u, CVector(3, 0, 8) / std::sqrt(73.0));
+}
+
+TEST(CameraFrame, ToCameraGivesRightUpAndDepth) {
+  ICamera camera;
+  camera.PlaceAt({10, 0, 0}, 100);
+  ExpectNear(camera.ToCamera({5, 0, 0}), {0, 0, 5});
+  // Right is +Y and up +Z from this camera.
+  ExpectNear(camera.ToCamera({8, 2, 3}), {2, 3, 2});
+  ExpectNear(camera.ToCamera({12, 0, 0}), {0, 0, -2});
+}
+
+TEST(CameraFrame, DegenerateCamerasStayFiniteAndProjectToTheCorner) {
+  ICamera camera;
+  camera.SetPosition({1, 2, 3});
+  camera.SetUpPoint({1, 2, 9});  // target still at the origin
+  camera.SetTarget({1, 2, 3});   // now on the eye
+  EXPECT_EQ(camera.GetDirection(), CVector());
+  EXPECT_EQ(camera.GetRight(), CVector());
+  camera.SetTarget({1, 2, 0});  // the up point on the viewing axis
+  EXPECT_TRUE(IsFinite(camera.GetUp()) && IsFinite(camera.GetRight()));
+  EXPECT_TRUE(IsFinite(camera.ToCamera({5, 5, 5})));
+
+  IViewTran view;
+  view.SetViewType(IViewTran::camera);
+  view.SetClientRect(0, 0, 100, 100);
+  ICamera blind;  // all three points at the origin
+  view.SetCamera(&blind);
+  EXPECT_EQ(view.ToPixel(blind.ToCamera({5, 5, 5})), (PixelPoint{0, 0}));
+}
+
+TEST(CameraFrame, CopyFromTakesPointsAndFrameButNotTheViewPlane) {
+  ICamera source;
+  source.PlaceAt({1, 2, 3}, 48);
+  source.SetViewPlaneWidth(3);
+  ICamera copy;
+  copy.CopyFrom(source);
+  EXPECT_EQ(copy.GetTarget(), source.GetTarget());
+  EXPECT_EQ(copy.GetUpPoint(), source.GetUpPoint());
+  EXPECT_EQ(copy.GetRight(), source.GetRight());
+  ExpectNear(copy.ToCamera({1, 2, 3}), {0, 0, 0});
+  EXPECT_EQ(copy.GetViewPlaneWidth(), 10);
+}
+
+// --- Record ---
+
+TEST(CameraRecord, LayoutAndRoundTrip) {
+  ICamera camera;
+  camera.SetName("Cam1");
+  camera.PlaceAt({1, 2, 3}, 24);
+  camera.SetViewPlaneDistance(12.5);
+  camera.SetViewPlaneWidth(7.25);
+  Bytes bytes = Store([&](CArchive& ar) { camera.Serialize(ar); });
+
+  ByteWriter expected;
+  expected.Word(1).Byte(4).Chars("Cam1").Word(1).Word(1);
+  Vector(expected, {1, 2, 3});
+  Vector(expected, {-5, 2, 3});
+  Vector(expected, {1, 2, 5});
+  Double(Double(expected, 12.5), 7.25);
+  EXPECT_EQ(bytes, expected.bytes());
+
+  ICamera loaded;
+  Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
+  EXPECT_EQ(loaded.GetName(), "Cam1");
+  EXPECT_EQ(loaded.GetPosition(), CVector(1, 2, 3));
+  EXPECT_EQ(loaded.GetTarget(), CVector(-5, 2, 3));
+  EXPECT_EQ(loaded.GetUpPoint(), CVector(1, 2, 5));
+  EXPECT_EQ(loaded.GetViewPlaneDistance(), 12.5);
+  EXPECT_EQ(loaded.GetViewPlaneWidth(), 7.25);
+  // The frame is rebuilt after loading.
+  ExpectNear(loaded.GetDirection(), {-1, 0, 0});
+  ExpectNear(loaded.ToCamera({1, 2, 3}), {0, 0, 0});
+}
+
+TEST(CameraRecord, UnknownVersionKeepsTheConstructedValues) {
+  ICamera camera;
+  Load(ByteWriter().Word(2).Byte(1).Chars("X").bytes(), [&](CArchive& ar) {
+    camera.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 2u);
+  });
+  EXPECT_EQ(camera.GetName(), "CAMERAX");
+  EXPECT_EQ(camera.GetViewPlaneDistance(), 10.0);
+  EXPECT_EQ(camera.GetViewPlaneWidth(), 10.0);
+}
+
+TEST(CameraRecord, ClipboardRecordIsTheCameraOfKindOne) {
+  ICamera camera;
+  camera.SetName("Clip");
+  int kind = 0;
+  Bytes bytes = Store([&](CArchive& ar) { EXPECT_TRUE(camera.SerializeSelection(0, ar, kind)); });
+  EXPECT_EQ(kind, 1);
+  EXPECT_EQ(bytes, Store([&](CArchive& ar) { camera.Serialize(ar); }));
+
+  ICamera pasted;
+  int points = 3;
+  Load(bytes, [&](CArchive& ar) { EXPECT_FALSE(pasted.SerializeSelection(0, ar, points)); });
+  EXPECT_EQ(pasted.GetName(), "CAMERAX");
+  Load(bytes, [&](CArchive& ar) { EXPECT_TRUE(pasted.SerializeSelection(0, ar, kind)); });
+  EXPECT_EQ(pasted.GetName(), "Clip");
+  EXPECT_TRUE(pasted.CanPaste(0, 1));
+  EXPECT_FALSE(pasted.CanPaste(1, 1));
+}
+
+// --- Selection, bounds and drags ---
+
+TEST(CameraEditing, SelectionIsTheEyePointsAndKeepsHandleOrder) {
+  ICamera camera;
+  IObList& handles = *camera.GetLevelList(0);
+  ASSERT_EQ(handles.GetCount(), 3u);
+  EXPECT_EQ(handles.GetHead(), &camera.Eye());
+  EXPECT_EQ(handles.GetTail(), &camera.UpHandle());
+
+  EXPECT_EQ(camera.Select(true), 1);
+  EXPECT_EQ(camera.Select(true), 0);
+  EXPECT_NE(camera.IsSelected(), 0);
+  EXPECT_NE(camera.Eye().IsSelected(), 0);
+  EXPECT_TRUE(camera.HasSelection(0));
+  EXPECT_FALSE(camera.HasSelection(1));
+  EXPECT_EQ(handles.GetSelectedCount(), 1);
+
+  // Selecting another handle does not select the camera.
+  EXPECT_EQ(camera.Select(false), -1);
+  handles.SelectItem(&camera.TargetPoint(), true);
+  EXPECT_EQ(camera.IsSelected(), 0);
+  EXPECT_EQ(handles.GetHead(), &camera.Eye());
+}
+
+TEST(CameraEditing, DragsMoveAHandleAndTheFrameFollowsAtTheEnd) {
+  ICamera camera;
+  camera.PlaceAt({0, 0, 0}, 100);
+  camera.MoveElement(0, camera.TargetPoint(), {0, 30, 0}, 5);
+  EXPECT_EQ(camera.GetTarget(), CVector(0, 30, 0));
+  ExpectNear(camera.GetDirection(), {-1, 0, 0});  // not yet
+  camera.EndMoveElement(0, camera.TargetPoint(), {0, 40, 0}, 5);
+  EXPECT_EQ(camera.GetTarget(), CVector(0, 40, 0));
+  ExpectNear(camera.GetDirection(), {0, 1, 0});
+  ExpectNear(camera.GetRight(), {1, 0, 0});
+
+  camera.EndMoveElement(0, camera.Eye(), {0, 0, -5}, 5);
+  ExpectNear(camera.ToCamera({0, 0, -5}), {0, 0, 0});
+  EXPECT_EQ(camera.GetElementName(0, camera.Eye()), "CAMERAX");
+}
+
+// --- Drawing ---
+
+// A Front view of 200 x 100 pixels, 2 pixels per unit.
+void MakeFront(IViewTran& view) {
+  view.SetViewType(IViewTran::front);
+  view.SetClientRect(0, 0, 200, 100);
+  view.SetViewWidth(100);
+}
+
+ICamera& Pose(ICamera& camera, const CVector& eye, const CVector& target, const CVector& up) {
+  camera.SetPosition(eye);
+  camera.SetTarget(target);
+  camera.SetUpPoint(up);
+  return camera;
+}
+
+TEST(CameraDrawing, ParallelViewShowsTwoGreyLinesAndThreeLabels) {
+  ICamera camera;
+  Pose(camera, {0, 0, 0}, {0, 20, 0}, {0, 0, 10});
+  IViewTran view;
+  MakeFront(view);
+  RecordingSurface device;
+  const DrawState before = device.GetState();
+  camera.Draw(device, view, 1, 0);
+
+  ASSERT_EQ(device.calls.size(), 5u);
+  const DrawCall& toTarget = device.calls[0];
+  EXPECT_EQ(toTarget.kind, DrawCall::line);
+  EXPECT_EQ((std::vector<int>{toTarget.x1, toTarget.y1, toTarget.x2, toTarget.y2}),
+            (std::vector<int>{100, 50, 140, 50}));
+  const DrawCall& toUp = device.calls[1];
+  EXPECT_EQ((std::vector<int>{toUp.x1, toUp.y1, toUp.x2, toUp.y2}), (std::vector<int>{100, 50, 100, 30}));
+  EXPECT_EQ(toTarget.state.pen, draw_tools::kGreyPen);
+  EXPECT_EQ(device.Texts(), (std::vector<std::string>{"C", "*", "U"}));
+  EXPECT_EQ(device.calls[3].x1, 140);
+  EXPECT_EQ(device.GetState(), before);
+
+  // Rubber-band modes draw the lines by inverting and write no labels.
+  RecordingSurface band;
+  camera.Draw(band, view, 2, 0);
+  EXPECT_EQ(band.Count(DrawCall::line), 2u);
+  EXPECT_EQ(band.Count(DrawCall::Kind::text), 0u);
+  EXPECT_EQ(band.calls[0].state.rasterOp, RasterOp::invert);
+  EXPECT_EQ(camera.GetDrawMode(), 2);
+}
+
+TEST(CameraDrawing, CameraViewsShowOtherCamerasCutAtTheViewPlane) {
+  ICamera viewer;
+  viewer.PlaceAt({50, 0, 0}, 100);  // view plane 10 in front
+  IViewTran view;
+  view.SetViewType(IViewTran::camera);
+  view.SetClientRect(0, 0, 200, 100);
+  view.SetCamera(&viewer);
+
+  ICamera camera;
+  // The target lies behind the viewer: that line is cut, its label skipped.
+  Pose(camera, {0, 5, 0}, {100, 5, 0}, {0, 5, 10});
+  RecordingSurface device;
+  camera.Draw(device, view, 1, 0);
+  ASSERT_EQ(device.Count(DrawCall::line), 2u);
+  const DrawCall& cut = device.calls[0];
+  EXPECT_EQ((std::vector<int>{cut.x1, cut.y1, cut.x2, cut.y2}), (std::vector<int>{120, 50, 200, 50}));
+  EXPECT_EQ(device.Texts(), (std::vector<std::string>{"C", "U"}));
+
+  RecordingSurface hidden;
+  view.SetDisplayEditingObjects(false);
+  camera.Draw(hidden, view, 1, 0);
+  view.SetDisplayEditingObjects(true);
+  viewer.Draw(hidden, view, 1, 0);  // never itself
+  EXPECT_TRUE(hidden.calls.empty());
+
+  // Handles are never drawn in a camera view.
+  camera.DrawHandle(hidden, view, 1, 0);
+  EXPECT_TRUE(hidden.calls.empty());
+}
+
+TEST(CameraDrawing, HandlesAreTheThreePointsWithTheEyeSelected) {
+  ICamera camera;
+  Pose(camera, {0, 0, 0}, {0, 20, 0}, {0, 0, 10});
+  camera.Select(true);
+  IViewTran view;
+  MakeFront(view);
+  RecordingSurface device;
+  camera.DrawHandle(device, view, 1, 0);
+  ASSERT_EQ(device.Count(DrawCall::rectangle), 3u);
+  EXPECT_EQ(device.calls[0].x1, 98);
+  EXPECT_EQ(device.calls[0].state.brush, draw_tools::kRedBrush);
+  EXPECT_EQ(device.calls[1].x1, 138);
+  EXPECT_EQ(device.calls[1].state.brush, draw_tools::kBlackBrush);
+  EXPECT_EQ(device.calls[2].y1, 28);
+}
+
+// --- Properties ---
+
+class FakeEditor : public IPropertyEditor {
+ public:
+  CameraProperties answer;
+  std::string refusal;
+  bool EditCamera(ICamera& camera) override {
+    CameraProperties shown = camera.GetProperties();
+    EXPECT_EQ(shown.name, camera.GetName());
+    if (auto message = answer.Check()) {
+      refusal = *message;
+      return false;
+    }
+    return camera.SetProperties(answer);
+  }
+};
+
+TEST(CameraProperties, RangesRefuseAndTheEditorTakesOnlyAcceptedValues) {
+  const std::string refusal = "Please enter a number between 0.1 and 30000.";
+  CameraProperties values{"Cam", 0.1, 30000};
+  EXPECT_FALSE(values.Check().has_value());
+  values.viewPlaneDistance = 30000.5;
+  EXPECT_EQ(values.Check(), refusal);
+  values.viewPlaneDistance = std::nan("");
+  EXPECT_EQ(values.Check(), refusal);
+
+  ICamera camera;
+  FakeEditor editor;
+  editor.answer = {"Wide", 20, 2.5};
+  EXPECT_TRUE(camera.EditProperties(editor));
+  EXPECT_EQ(camera.GetName(), "Wide");
+  EXPECT_EQ(camera.GetViewPlaneWidth(), 20);
+  EXPECT_EQ(camera.GetViewPlaneDistance(), 2.5);
+
+  editor.answer = {"Bad", 0.09, 2.5};
+  EXPECT_FALSE(camera.EditProperties(editor));
+  EXPECT_EQ(editor.refusal, refusal);
+  EXPECT_FALSE(camera.SetProperties(editor.answer));
+  EXPECT_EQ(camera.GetName(), "Wide");
+  EXPECT_EQ(camera.GetViewPlaneWidth(), 20);
+
+  IPropertyEditor none;  // no dialog: nothing is edited
+  EXPECT_FALSE(camera.EditProperties(none));
+}
+
+}  // namespace
+}  // namespace brevoxa

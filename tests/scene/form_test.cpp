@@ -1,0 +1,388 @@
+// Forms: world geometry, normals and bounds, the editing levels and their
+// operations (add, detach, drag, weld, join, validate), clones and copies.
+#include "scene/form_object.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <unordered_set>
+
+#include "form_fixtures.h"
+#include "scene/property_editor.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::AddLayer;
+using testing::AddPoint;
+using testing::AddPolygon;
+using testing::ExpectNear;
+using testing::LayersOf;
+using testing::MakeCube;
+using testing::PointsOf;
+using testing::PolygonsOf;
+using testing::VerticesOf;
+
+using PointSet = std::unordered_set<IPoint*>;
+PointSet SetOf(const IObject& form) {
+  auto points = PointsOf(form);
+  return PointSet(points.begin(), points.end());
+}
+
+void ExpectWorldFollowsLocal(const IObject& form) {
+  for (const IPoint* p : PointsOf(form)) ExpectNear(p->world, form.GetFrame().LocalToWorld(p->local));
+}
+
+TEST(FormGeometry, VertexNormalsAndBounds) {
+  IObject form;
+  IPoint* p[4] = {AddPoint(form, {0, 0, 0}), AddPoint(form, {1, 0, 0}), AddPoint(form, {0, 1, 0}),
+                  AddPoint(form, {0, 0, 1})};
+  AddPolygon(*AddLayer(form), {p[0], p[1], p[2]});  // facing -Z
+  AddPolygon(*AddLayer(form), {p[0], p[3], p[1]});  // facing -Y
+  form.ComputeNormals();
+  const double h = std::sqrt(0.5);
+  ExpectNear(p[0]->normal, {0, -h, -h});
+  ExpectNear(p[2]->normal, {0, 0, -1});
+  ExpectNear(p[3]->normal, {0, -1, 0});
+
+  // The cube is scaled by 2, turned 90 degrees about Z and moved to
+  // (10, 20, 30).
+  auto cube = MakeCube();
+  cube->UpdateLocalBounds();
+  EXPECT_TRUE(cube->AreBoundsValid());
+  EXPECT_EQ(cube->GetLocalBounds().max, CVector(1, 1, 1));
+  cube->UpdateBounds();
+  ExpectNear(cube->GetWorldBounds().min, {8, 20, 30});
+  ExpectNear(cube->GetWorldBounds().max, {10, 22, 32});
+  CBoundingBox box;
+  cube->AddToBounds(box);
+  ExpectNear(box.min, {8, 20, 30});
+}
+
+TEST(FormLevels, QueriesFollowTheSelection) {
+  auto cube = MakeCube();
+  IObject& f = *cube;
+  EXPECT_EQ(f.GetLevelList(kRootLevel)->GetHead(), &f.GetFrame());
+  EXPECT_TRUE(f.HasMultipleSelection(kRootLevel));
+  EXPECT_FALSE(f.CanApply(kPointLevel, kRootLevel));
+  f.Select(true);
+  EXPECT_TRUE(f.HasSelection(kRootLevel));
+  EXPECT_NE(f.GetFrame().IsSelected(), 0);
+  EXPECT_TRUE(f.CanApply(kLayerLevel, kRootLevel));
+  EXPECT_FALSE(f.CanApply(kPolygonLevel, kRootLevel));
+  EXPECT_FALSE(f.CanApply(kPolygonLevel, kLayerLevel));
+
+  auto points = PointsOf(f);
+  f.GetPoints().SelectItem(points[3], true);
+  EXPECT_TRUE(f.HasSelection(kPointLevel));
+  EXPECT_FALSE(f.HasMultipleSelection(kPointLevel));
+  f.GetPoints().SelectItem(points[5], true);
+  EXPECT_TRUE(f.HasMultipleSelection(kPointLevel));
+
+  // A selected layer stands first, so the polygon level edits "Sides".
+  f.GetLayers().SelectItem(LayersOf(f)[1], true);
+  EXPECT_TRUE(f.CanApply(kPolygonLevel, kLayerLevel));
+  EXPECT_EQ(f.GetElementName(kLayerLevel, *f.GetFirstLayer()), "Sides");
+  EXPECT_EQ(f.GetLevelList(kPolygonLevel)->GetCount(), 4u);
+  EXPECT_FALSE(f.HasSelection(kPolygonLevel));
+  IObList& sides = f.GetFirstLayer()->GetPolygons();
+  sides.SelectItem(sides.GetTail(), true);
+  EXPECT_TRUE(f.HasSelection(kPolygonLevel));
+  for (int target = 0; target < 4; ++target) EXPECT_TRUE(f.CanApply(target, kPolygonLevel));
+  EXPECT_EQ(f.GetElementName(kRootLevel, f.GetFrame()), "Cube");
+
+  IObject master;
+  f.SetCloneMaster(&master);
+  EXPECT_TRUE(f.IsLinked());
+  EXPECT_FALSE(f.CanApply(kPointLevel, kPolygonLevel));
+}
+
+TEST(FormAdding, NewElementsTakeTheFrameOriginsDepth) {
+  IObject form;
+  form.GetFrame().SetPosition({0, 0, 7});
+  IViewTran view;
+  testing::SetUpParallel(view, IViewTran::top);
+  IPolygon* building = nullptr;
+
+  auto* point = static_cast<IPoint*>(form.AddElementAt({3, 4, 100}, kPointLevel, building, view));
+  EXPECT_EQ(point->world, CVector(3, 4, 7));
+  EXPECT_EQ(point->local, CVector(3, 4, 0));
+  EXPECT_EQ(form.GetPoints().GetSelectedCount(), 1);
+
+  // A new layer keeps its place when the form's frame moves.
+  auto* layer = static_cast<ILayer*>(form.AddElementAt({1, 1, 1}, kLayerLevel, building, view));
+  EXPECT_EQ(layer->GetPosition(), CVector(1, 1, 7));
+  form.GetFrame().SetPosition({0, 0, 8});
+  form.UpdateWorldGeometry();
+  EXPECT_EQ(layer->GetPosition(), CVector(1, 1, 8));
+
+  // A click within three pixels of a point uses it; elsewhere a new one.
+  EXPECT_EQ(form.AddElementAt({3.5, 4.5, 0}, kPolygonLevel, building, view), building);
+  ASSERT_NE(building, nullptr);
+  form.AddElementAt({10, 0, 0}, kPolygonLevel, building, view);
+  EXPECT_EQ(VerticesOf(*building)[0], point);
+  EXPECT_EQ(building->GetPointCount(), 2u);
+  EXPECT_EQ(form.GetPoints().GetCount(), 2u);
+  EXPECT_NE(building->IsSelected(), 0);
+  // A polygon the form does not hold starts a new one.
+  IPolygon stale;
+  IPolygon* other = &stale;
+  form.AddElementAt({20, 20, 0}, kPolygonLevel, other, view);
+  EXPECT_NE(other, &stale);
+  EXPECT_EQ(form.GetFirstLayer()->GetPolygons().GetCount(), 2u);
+
+  // Front view: the depth is x; a form without layers gets one.
+  IObject front;
+  front.GetFrame().SetPosition({5, 0, 0});
+  testing::SetUpParallel(view, IViewTran::front);
+  IPolygon* none = nullptr;
+  front.AddElementAt({1, 2, 3}, kPolygonLevel, none, view);
+  EXPECT_EQ(PointsOf(front).at(0)->world, CVector(5, 2, 3));
+  EXPECT_EQ(front.GetLayers().GetCount(), 1u);
+}
+
+TEST(FormDetach, EachLevelMovesItsSelectionOutWithTheCounts) {
+  auto cube = MakeCube();
+  auto points = PointsOf(*cube);
+  ILayer* sides = LayersOf(*cube)[1];
+  cube->GetPoints().SelectItem(points[0], true);
+  sides->GetPolygons().SelectItem(PolygonsOf(*sides)[0], true);  // uses point 0
+  IObList taken;
+  cube->DetachSelection(kPointLevel, taken);
+  // Point 0 stands in one cap and two sides; they leave before it.
+  ASSERT_EQ(taken.GetCount(), 4u);
+  EXPECT_EQ(taken.GetTail(), points[0]);
+  EXPECT_EQ(taken.GetSelectedCount(), 2);
+  EXPECT_EQ(cube->GetPoints().GetCount(), 7u);
+  EXPECT_EQ(cube->GetPoints().GetSelectedCount(), 0);
+  EXPECT_EQ(sides->GetPolygons().GetCount(), 2u);
+  EXPECT_EQ(sides->GetPolygons().GetSelectedCount(), 0);
+  EXPECT_EQ(cube->GetFirstLayer()->GetPolygons().GetCount(), 1u);
+  taken.DeleteAll();
+
+  cube->GetLayers().SelectItem(sides, true);
+  cube->DetachSelection(kLayerLevel, taken);
+  EXPECT_EQ(taken.GetHead(), sides);
+  EXPECT_EQ(cube->GetLayers().GetCount(), 1u);
+  EXPECT_EQ(cube->GetLayers().GetSelectedCount(), 0);
+  taken.DeleteAll();
+
+  IObList& caps = cube->GetFirstLayer()->GetPolygons();
+  caps.SelectItem(caps.GetHead(), true);
+  cube->DetachSelection(kPolygonLevel, taken);
+  EXPECT_EQ(taken.GetCount(), 1u);
+  EXPECT_TRUE(caps.IsEmpty());
+  EXPECT_EQ(caps.GetSelectedCount(), 0);
+  EXPECT_FALSE(cube->AreBoundsValid());
+  taken.DeleteAll();
+}
+
+TEST(FormDrag, EndsKeepLocalAndWorldInStep) {
+  auto cube = MakeCube();
+  // Level 0: only the frame moves while dragging; the end moves the rest.
+  const CVector before = PointsOf(*cube)[0]->world;
+  cube->MoveElement(kRootLevel, cube->GetFrame(), {0, 0, 0}, 7);
+  EXPECT_EQ(PointsOf(*cube)[0]->world, before);
+  cube->EndMoveElement(kRootLevel, cube->GetFrame(), {1, 1, 1}, 1);
+  cube->EndRotateElement(kRootLevel, *cube, {0, 0, 0}, 1);
+  cube->EndScaleElement(kRootLevel, cube->GetFrame(), {1, 1, 1}, 1);
+  ExpectNear(PointsOf(*cube)[1]->world, {2, 1, 1});
+  ExpectNear(LayersOf(*cube)[0]->GetPosition(), {1, 1, 1});
+  ExpectWorldFollowsLocal(*cube);
+
+  // Level 1: the point's local position follows; its polygons are marked.
+  IPoint* p = PointsOf(*cube)[7];
+  cube->EndMoveElement(kPointLevel, *p, {1, 1, 1}, 1);
+  EXPECT_EQ(p->local, CVector(0, 0, 0));
+  int marked = 0;
+  for (ILayer* layer : LayersOf(*cube))
+    for (IPolygon* polygon : PolygonsOf(*layer)) marked += polygon->IsMarked();
+  EXPECT_EQ(marked, 3);
+  cube->ClearPointMarks(kPointLevel);
+  EXPECT_FALSE(PolygonsOf(*LayersOf(*cube)[1])[1]->IsMarked());
+  // A point's scale slot is its local position; rotating turns it.
+  cube->EndScaleElement(kPointLevel, *p, {1, 0, 0}, 1);
+  ExpectNear(p->world, {2, 1, 1});
+  cube->EndRotateElement(kPointLevel, *p, {0, 0, 90}, 1);
+  ExpectNear(p->local, {0, 1, 0});
+  ExpectWorldFollowsLocal(*cube);
+
+  // Level 2: the layer's local values follow its world values.
+  ILayer* layer = LayersOf(*cube)[0];
+  cube->EndMoveElement(kLayerLevel, *layer, {1, 0, 1}, 1);
+  cube->EndScaleElement(kLayerLevel, *layer, {3, 3, 3}, 1);
+  ExpectNear(layer->GetLocalPosition(), {0, -1, 0});
+  ExpectNear(layer->GetLocalScale(), {3, 3, 3});
+}
+
+TEST(FormValidate, NonPlanarPolygonsLeaveTheFirstLayer) {
+  RecordingUi ui;
+  ScopedUserInterface scoped(ui);
+  auto cube = MakeCube();
+  ILayer* caps = cube->GetFirstLayer();
+  EXPECT_TRUE(cube->ValidateElement(kPolygonLevel, *PolygonsOf(*caps)[0]));
+  auto points = PointsOf(*cube);
+  std::unique_ptr<IPolygon> bent(AddPolygon(*caps, {points[0], points[1], points[2], points[7]}));
+  caps->GetPolygons().SelectItem(bent.get(), true);
+  EXPECT_TRUE(cube->ValidateElement(kPointLevel, *bent));
+  EXPECT_FALSE(cube->ValidateElement(kPolygonLevel, *bent));
+  EXPECT_EQ(ui.Messages(), (std::vector<std::string>{"Polygon must be planar."}));
+  EXPECT_EQ(caps->GetPolygons().GetCount(), 2u);
+  EXPECT_EQ(caps->GetPolygons().GetSelectedCount(), 0);
+}
+
+TEST(FormWeld, SelectedPointsWithinTheToleranceBecomeOne) {
+  IObject form;
+  IPoint* a = AddPoint(form, {0, 0, 0});
+  IPoint* b = AddPoint(form, {0.6e-5, 0, 0});
+  IPoint* c = AddPoint(form, {1.2e-5, 0, 0});   // near b only: stays
+  IPoint* d = AddPoint(form, {0, 0, 0.99e-5});  // near a
+  IPoint* e = AddPoint(form, {0, 0, 0});        // not selected
+  IPoint* f = AddPoint(form, {5, 5, 5});
+  ILayer* layer = AddLayer(form);
+  IPolygon* triangle = AddPolygon(*layer, {a, c, f});
+  IPolygon* quad = AddPolygon(*layer, {b, d, f, e});
+  IPolygon* seam = AddPolygon(*layer, {d, c, f, a});
+  // Each selected point moves to the head: the list becomes a, b, c, d, f, e.
+  for (IPoint* p : {f, d, c, b, a}) form.GetPoints().SelectItem(p, true);
+  form.WeldPoints(kPointLevel);
+  EXPECT_EQ(SetOf(form), (PointSet{a, c, e, f}));
+  EXPECT_EQ(form.GetPoints().GetSelectedCount(), 3);
+  EXPECT_EQ(VerticesOf(*triangle), (std::vector<IPoint*>{a, c, f}));
+  // Welded neighbours and a polygon closing on itself lose the repeat.
+  EXPECT_EQ(VerticesOf(*quad), (std::vector<IPoint*>{a, f, e}));
+  EXPECT_EQ(VerticesOf(*seam), (std::vector<IPoint*>{a, c, f}));
+}
+
+TEST(FormWeld, HundredThousandPointsWeldQuickly) {
+  IObject form;
+  ILayer* layer = AddLayer(form);
+  std::vector<IPoint*> points;
+  for (int i = 0; i < 50000; ++i) {
+    CVector c((i % 250) * 0.1, (i / 250) * 0.1, 0);
+    points.push_back(AddPoint(form, c));
+    points.push_back(AddPoint(form, c + CVector(1e-6, 0, -1e-6)));
+  }
+  for (size_t i = 0; i + 3 < points.size(); i += 4)
+    AddPolygon(*layer, {points[i], points[i + 1], points[i + 3], points[i + 2]});
+  for (IPoint* p : points) form.GetPoints().SelectItem(p, true);
+  const auto start = std::chrono::steady_clock::now();
+  form.WeldPoints(kPointLevel);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+  EXPECT_EQ(form.GetPoints().GetCount(), 50000u);
+  EXPECT_EQ(PolygonsOf(*layer)[0]->GetPointCount(), 2u);
+}
+
+TEST(FormWeld, LayerLevelMergesFurtherSelectedLayersIntoTheFirst) {
+  auto cube = MakeCube();
+  auto points = PointsOf(*cube);
+  AddPolygon(*AddLayer(*cube, "Extra"), {points[0], points[1], points[2]});
+  for (ILayer* l : LayersOf(*cube)) cube->GetLayers().SelectItem(l, true);
+  ILayer* first = cube->GetFirstLayer();
+  cube->WeldPoints(kLayerLevel);
+  ASSERT_EQ(cube->GetLayers().GetCount(), 1u);
+  EXPECT_EQ(cube->GetFirstLayer(), first);
+  EXPECT_EQ(first->GetPolygons().GetCount(), 7u);
+  EXPECT_EQ(cube->GetLayers().GetSelectedCount(), 1);
+}
+
+TEST(FormJoin, GeometryMovesIntoTheOtherFrameUnchangedInTheWorld) {
+  auto cube = MakeCube();
+  IObject target;
+  target.GetFrame().SetPosition({-5, 0, 0});
+  target.GetFrame().SetRotation({30, 0, 0});
+  AddPoint(target, {1, 2, 3});
+  std::vector<CVector> worlds;
+  for (IPoint* p : PointsOf(*cube)) worlds.push_back(p->world);
+  const CVector layerWorld = LayersOf(*cube)[1]->GetPosition();
+  cube->GetPoints().SelectItem(PointsOf(*cube)[0], true);
+
+  cube->Join(kRootLevel, target);
+  EXPECT_TRUE(cube->GetPoints().IsEmpty());
+  EXPECT_TRUE(cube->GetLayers().IsEmpty());
+  ASSERT_EQ(target.GetPoints().GetCount(), 9u);
+  EXPECT_EQ(target.GetPoints().GetSelectedCount(), 0);
+  auto moved = PointsOf(target);
+  for (size_t i = 0; i < worlds.size(); ++i) ExpectNear(moved[i + 1]->world, worlds[i]);
+  ExpectWorldFollowsLocal(target);
+  // The layers keep their place when the target's frame is applied again.
+  target.UpdateWorldGeometry();
+  ExpectNear(LayersOf(target)[1]->GetPosition(), layerWorld);
+}
+
+TEST(FormCopies, DuplicateIsIndependentAndCountsNoClones) {
+  auto cube = MakeCube();
+  cube->AddClone();
+  std::unique_ptr<IRoot> copy = cube->Duplicate();
+  auto* form = dynamic_cast<IObject*>(copy.get());
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->GetName(), "Cube");
+  EXPECT_EQ(form->GetDescription(), "A unit cube");
+  EXPECT_EQ(form->GetPolygonCount(), 6u);
+  EXPECT_EQ(LayersOf(*form)[1]->GetMaterial().GetFileName(), "GLASS.MAT");
+  EXPECT_EQ(form->GetCloneCount(), 0);
+  auto original = PointsOf(*cube), copied = PointsOf(*form);
+  ASSERT_EQ(copied.size(), 8u);
+  EXPECT_NE(original[0], copied[0]);
+  EXPECT_EQ(original[5]->world, copied[5]->world);
+  // Shared points stay shared within the copy.
+  EXPECT_EQ(VerticesOf(*PolygonsOf(*LayersOf(*form)[1])[0])[0], copied[0]);
+
+  copied[0]->local = {9, 9, 9};
+  LayersOf(*form)[0]->GetPolygons().DeleteAll();
+  EXPECT_EQ(original[0]->local, CVector(0, 0, 0));
+  EXPECT_EQ(cube->GetPolygonCount(), 6u);
+}
+
+TEST(FormClones, RefreshFromTheMasterAndCopiesOfAClone) {
+  auto master = MakeCube();
+  IObject clone;
+  clone.SetName("Twin");
+  clone.GetFrame().SetPosition({100, 0, 0});
+  AddPoint(clone, {5, 5, 5});
+  clone.SetCloneMaster(master.get());
+  clone.UpdateFromMaster();
+  EXPECT_EQ(clone.GetName(), "Twin");
+  EXPECT_EQ(clone.GetPoints().GetCount(), 8u);
+  EXPECT_EQ(clone.GetPolygonCount(), 6u);
+  ExpectNear(PointsOf(clone)[7]->world, {101, 1, 1});
+
+  // A copy of a clone keeps only the master's id, never a pointer.
+  std::unique_ptr<IRoot> copy = clone.Duplicate();
+  auto* form = static_cast<IObject*>(copy.get());
+  EXPECT_FALSE(form->IsClone());
+  EXPECT_EQ(form->GetMasterId(), master->GetFormId());
+  EXPECT_EQ(form->GetPoints().GetCount(), 8u);
+  form->SetCloneMaster(master.get());
+  EXPECT_EQ(form->GetMasterId(), 0u);
+  form->SetCloneMaster(form);
+  EXPECT_FALSE(form->IsClone());
+
+  master->AddClone();
+  master->RemoveClone();
+  master->RemoveClone();
+  EXPECT_EQ(master->GetCloneCount(), 0);
+}
+
+// Records what the point dialog was shown.
+class PointDialog : public IPropertyEditor {
+ public:
+  bool EditPoint(IPoint&, int polygons, int layers) override {
+    shown = {polygons, layers};
+    return true;
+  }
+  std::vector<int> shown;
+};
+
+TEST(FormProperties, PointDialogCountsItsUsers) {
+  auto cube = MakeCube();
+  PointDialog dialog;
+  EXPECT_TRUE(cube->EditElementProperties(kPointLevel, *PointsOf(*cube)[0], dialog));
+  EXPECT_EQ(dialog.shown, (std::vector<int>{3, 2}));
+  EXPECT_FALSE(cube->EditElementProperties(kLayerLevel, *LayersOf(*cube)[0], dialog));
+}
+
+}  // namespace
+}  // namespace brevoxa

@@ -1,0 +1,169 @@
+// Frames: the matrices and their order, the parent rules, the record, and
+// the drawn axes.
+#include "scene/axis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "form_fixtures.h"
+#include "scene/draw_tools.h"
+#include "support/bytes.h"
+#include "support/recording_surface.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::CameraView;
+using testing::DrawCall;
+using testing::ExpectNear;
+using testing::RecordingSurface;
+using testing::SetUpParallel;
+
+TEST(FrameMatrices, KnownTurnsInTheirOrder) {
+  IAxis frame;
+  frame.SetRotation({90, 0, 0});
+  ExpectNear(frame.LocalToWorld({0, 1, 0}), {0, 0, 1});
+  ExpectNear(frame.WorldToLocal({0, 0, 1}), {0, 1, 0});
+  frame.SetRotation({0, 0, 90});
+  ExpectNear(frame.LocalToWorld({1, 0, 0}), {0, 1, 0});
+  // X turns before Z: Y goes to Z and the Z turn leaves it there.
+  frame.SetRotation({90, 0, 90});
+  ExpectNear(frame.LocalToWorld({0, 1, 0}), {0, 0, 1});
+  // Scale before the turn: local X is stretched, not world Y.
+  frame.SetScale({2, 1, 1});
+  frame.SetRotation({0, 0, 90});
+  frame.SetPosition({5, 6, 7});
+  ExpectNear(frame.LocalToWorld({1, 0, 0}), {5, 8, 7});
+
+  // The stored factor, slightly above pi/180.
+  frame.SetScale({1, 1, 1});
+  frame.SetRotation({0, 90, 0});
+  EXPECT_EQ(frame.ToWorld().m[0][0], std::cos(90 * 0.017453292519944444));
+  EXPECT_NE(frame.ToWorld().m[0][0], std::cos(std::numbers::pi / 2));
+}
+
+TEST(FrameMatrices, ZeroScaleGivesNonFiniteValuesAndStillDraws) {
+  IAxis frame;
+  frame.SetScale({0, 1, 1});
+  EXPECT_TRUE(std::isinf(frame.ToLocal().m[0][0]));
+  EXPECT_FALSE(std::isfinite(frame.WorldToLocal({1, 0, 0}).x));
+  // Axis ends at infinity must not make the pixel conversion undefined.
+  frame.SetScale({1e300, 1e300, 0});
+  IViewTran view;
+  SetUpParallel(view, IViewTran::top);
+  RecordingSurface surface;
+  frame.Draw(surface, view, 1, 0);
+  EXPECT_EQ(surface.Count(DrawCall::line), 3u);
+}
+
+TEST(FrameParents, AttachComposesAndDetachUndoesIt) {
+  IAxis form;
+  form.SetScale({3, 3, 3});
+  form.SetPosition({1, 2, 3});
+  form.SetRotation({0, 0, 90});
+  IAxis layer(1, 2);
+  layer.SetLocalScale({2, 2, 2});
+  layer.SetLocalPosition({1, 0, 0});
+  layer.SetLocalRotation({10, 0, 5});
+  layer.AttachTo(form);
+  ExpectNear(layer.GetScale(), {6, 6, 6});
+  ExpectNear(layer.GetPosition(), {1, 5, 3});
+  ExpectNear(layer.GetRotation(), {10, 0, 95});
+
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> angle(-180, 180), coord(-50, 50), scale(0.2, 5);
+  for (int i = 0; i < 100; ++i) {
+    IAxis parent, child;
+    parent.SetPosition({coord(rng), coord(rng), coord(rng)});
+    parent.SetRotation({angle(rng), angle(rng), angle(rng)});
+    parent.SetScale({scale(rng), scale(rng), scale(rng)});
+    const CVector p(coord(rng), coord(rng), coord(rng)), r(angle(rng), angle(rng), angle(rng)), s(scale(rng), 1, 2);
+    child.SetLocalPosition(p);
+    child.SetLocalRotation(r);
+    child.SetLocalScale(s);
+    child.AttachTo(parent);
+    child.SetLocalPosition({});
+    child.SetLocalRotation({});
+    child.DetachFrom(parent);
+    ExpectNear(child.GetLocalPosition(), p, 1e-8);
+    ExpectNear(child.GetLocalRotation(), r);
+    ExpectNear(child.GetLocalScale(), s, 1e-12);
+  }
+}
+
+TEST(FrameRecord, WorldValuesFirstAndMatricesRebuilt) {
+  IAxis frame;
+  frame.SetPosition({1, 2, 3});
+  frame.SetRotation({30, 40, 50});
+  frame.SetLocalPosition({-1, -2, -3});
+  auto bytes = testing::Store([&](CArchive& ar) { frame.Serialize(ar); });
+  // Version, element record, six vectors starting with the world position.
+  ASSERT_EQ(bytes.size(), 2u + 2u + 6 * 24u);
+  EXPECT_EQ(bytes[4 + 7], 0x3F);  // the high byte of 1.0
+
+  IAxis loaded;
+  testing::Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
+  EXPECT_EQ(loaded.GetLocalPosition(), frame.GetLocalPosition());
+  EXPECT_EQ(loaded.LocalToWorld({1, 1, 1}), frame.LocalToWorld({1, 1, 1}));
+}
+
+TEST(FrameDrawing, ThreeLabelledAxesInTheFrameStyle) {
+  IViewTran view;
+  SetUpParallel(view, IViewTran::front);
+  IAxis frame;  // ten units long, black
+  RecordingSurface surface;
+  frame.Draw(surface, view, 1, 0);
+  ASSERT_EQ(surface.calls.size(), 6u);
+  // Front view: +Y to the right, +Z up, two pixels per unit.
+  const int ends[3][2] = {{100, 50}, {120, 50}, {100, 30}};
+  for (int i = 0; i < 3; ++i) {
+    const DrawCall& line = surface.calls[2 * i];
+    const DrawCall& text = surface.calls[2 * i + 1];
+    EXPECT_EQ((std::vector<int>{line.x1, line.y1, line.x2, line.y2}),
+              (std::vector<int>{100, 50, ends[i][0], ends[i][1]}));
+    EXPECT_EQ(line.state.pen, draw_tools::kBlackPen);
+    EXPECT_EQ((std::vector<int>{text.x1, text.y1}), (std::vector<int>{ends[i][0], ends[i][1]}));
+  }
+  EXPECT_EQ(surface.Texts(), (std::vector<std::string>{"x", "y", "z"}));
+  EXPECT_EQ(surface.GetState(), DrawState());
+
+  // The inverting modes draw no labels; 10 repeats the last mode.
+  for (int mode : {2, 5, 10}) {
+    surface.calls.clear();
+    frame.Draw(surface, view, mode, 0);
+    EXPECT_EQ(surface.Count(DrawCall::line), 3u);
+    EXPECT_TRUE(surface.Texts().empty());
+  }
+  EXPECT_EQ(frame.GetDrawMode(), 5);
+}
+
+TEST(FrameDrawing, CameraViewsShowFramesOnlyWithEditingObjects) {
+  CameraView cv;
+  IAxis frame;
+  RecordingSurface surface;
+  cv.view.SetDisplayEditingObjects(false);
+  frame.Draw(surface, cv.view, 1, 0);
+  EXPECT_TRUE(surface.calls.empty());
+
+  cv.view.SetDisplayEditingObjects(true);
+  frame.Draw(surface, cv.view, 1, 0);
+  ASSERT_EQ(surface.Count(DrawCall::line), 3u);
+  // The origin lies 50 ahead of the eye, the x end 10 to the right of it.
+  EXPECT_EQ((std::vector<int>{surface.calls[0].x1, surface.calls[0].y1, surface.calls[0].x2}),
+            (std::vector<int>{100, 50, 140}));
+
+  // Behind the view plane but for the stretched y axis, which is cut there
+  // and alone labelled.
+  frame.SetPosition({0, -45, 0});
+  frame.SetScale({1, 2, 1});
+  surface.calls.clear();
+  frame.Draw(surface, cv.view, 1, 0);
+  EXPECT_EQ(surface.Count(DrawCall::line), 1u);
+  EXPECT_EQ(surface.Texts(), (std::vector<std::string>{"y"}));
+}
+
+}  // namespace
+}  // namespace brevoxa

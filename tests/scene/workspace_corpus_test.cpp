@@ -1,0 +1,326 @@
+// Corrupt and old workspace and form files: the committed corpus (each
+// file's name starts with the outcome it must give), every truncation of a
+// valid file, and seeded random byte flips. The corpus is made by the
+// generators below with the real writer; BREVOXA_REGENERATE=1 writes it into
+// tests/data.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+#include "math/view_tran.h"
+#include "persist/archive.h"
+#include "persist/file.h"
+#include "persist/object_store.h"
+#include "scene/camera.h"
+#include "scene/form_object.h"
+#include "scene/point.h"
+#include "scene/workspace.h"
+#include "support/bytes.h"
+#include "support/fuzz_targets.h"
+#include "support/sample_workspace.h"
+#include "support/temp_dir.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::ByteWriter;
+using testing::Bytes;
+using testing::FuzzOutcome;
+using testing::FuzzFormBody;
+using testing::FuzzWorkspace;
+
+const std::filesystem::path kCorpus = std::filesystem::path(BREVOXA_TEST_DATA) / "corpus" / "workspace";
+const std::filesystem::path kFormCorpus = std::filesystem::path(BREVOXA_TEST_DATA) / "corpus" / "form";
+using Replayer = FuzzOutcome (*)(const uint8_t*, size_t);
+
+bool Regenerating() {
+  const char* flag = std::getenv("BREVOXA_REGENERATE");
+  return flag != nullptr && std::string(flag) == "1";
+}
+
+Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Storing a workspace writes its form files: they go to a folder that lives
+// as long as the writing.
+Bytes Stored(Workspace& ws) {
+  testing::TempDir store;
+  ScopedObjectStore scope(store.path().string());
+  return testing::Store([&](CArchive& ar) { ws.Serialize(ar); });
+}
+
+Bytes SampleBytes() {
+  Workspace ws;
+  testing::PopulateSample(ws);
+  return Stored(ws);
+}
+
+Bytes BodyBytes(IObject& form) {
+  return testing::Store([&](CArchive& ar) { form.SerializeBody(ar); });
+}
+
+Bytes SampleBodyBytes() { return BodyBytes(*testing::MakeSampleForm("Pier", "PIER.FRM", {})); }
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Version, empty name and description, and the view count.
+ByteWriter Header(uint16_t viewCount) { return std::move(ByteWriter().Word(1).Byte(0).Byte(0).Word(viewCount)); }
+
+const Bytes kDefaultLinks = ByteWriter().Byte(10).Chars("RENDER.RDR").Byte(12).Chars("ENVIRONM.ENV").bytes();
+
+// A view record of the given version around a version-3 transformation
+// with no camera.
+Bytes ViewRecord(uint16_t version) {
+  ByteWriter w;
+  w.Word(version);
+  w.Word(3).Byte(IViewTran::right).Word(0);
+  Bytes tran = Concat(w.bytes(), testing::Store([](CArchive& ar) { ar << 1.0 << 2.0 << 50.0 << 500.0; }));
+  ByteWriter rest;
+  rest.Byte(1).Word(0).Word(0).Word(300).Word(200).Byte(0);
+  tran = Concat(tran, rest.bytes());
+  tran = Concat(tran, testing::Store([](CArchive& ar) { ar << 10.0; }));
+  ByteWriter placement;
+  if (version >= 2) placement.Byte(4).Chars("Side");
+  if (version == 1) {
+    for (int i = 0; i < 11; ++i) placement.Word(static_cast<uint16_t>(i == 0 ? 22 : 100 * i));
+  } else {
+    for (int i = 0; i < 11; ++i) placement.Dword(static_cast<uint32_t>(i == 0 ? 44 : 100 * i));
+  }
+  return Concat(tran, placement.bytes());
+}
+
+// The files of the committed corpus, by name.
+std::map<std::string, Bytes> GenerateCorpus() {
+  std::map<std::string, Bytes> files;
+  const Bytes sample = SampleBytes();
+
+  files["ok-current-sample.wsp"] = sample;
+  files["ok-unknown-version.wsp"] = ByteWriter().Word(7).Chars("anything at all").bytes();
+  files["ok-old-view-records.wsp"] =
+      Concat(Concat(Concat(Header(2).bytes(), ViewRecord(1)), ViewRecord(2)), Concat(ByteWriter().Word(0).bytes(), kDefaultLinks));
+  files["ok-view-record-version-9.wsp"] = Concat(Header(1).Word(9).Word(0).bytes(), kDefaultLinks);
+  {
+    // A view on a camera that no item claims.
+    Workspace ws;
+    ICamera stray;
+    CViewRecord& view = ws.AddView();
+    view.GetViewTran().SetViewType(IViewTran::camera);
+    view.GetViewTran().SetCamera(&stray);
+    files["ok-unclaimed-camera.wsp"] = Stored(ws);
+    view.GetViewTran().SetCamera(nullptr);
+  }
+
+  files["eof-empty.wsp"] = {};
+  files["eof-cut-at-half.wsp"] = Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(sample.size() / 2));
+  files["eof-view-count-beyond-data.wsp"] = Header(5000).Word(3).bytes();
+  files["eof-item-count-beyond-data.wsp"] = Header(0).Word(40000).Word(0).bytes();
+
+  files["badclass-unknown-item.wsp"] = Header(0).Word(1).Word(0xFFFF).Class("IGizmo").Word(1).bytes();
+  {
+    // An element that is no scene item in the items list.
+    Workspace ws;
+    ws.GetItems().AddTail(new IPoint({1, 2, 3}));
+    files["badclass-point-as-item.wsp"] = Stored(ws);
+  }
+  files["badclass-light-as-view-camera.wsp"] =
+      Header(1).Word(3).Word(3).Byte(IViewTran::camera).Word(0xFFFF).Class("ILight").Word(1).bytes();
+  files["badschema-camera.wsp"] = Header(1).Word(3).Word(3).Byte(IViewTran::camera).Word(0xFFFF).Class("ICamera", 1).bytes();
+  files["badindex-reference-ahead.wsp"] = Header(1).Word(3).Word(3).Byte(IViewTran::camera).Word(0x40).bytes();
+  {
+    // The same camera listed twice: two owners.
+    Workspace ws;
+    ICamera* camera = testing::AddSampleCamera(ws, "Twice", {1, 1, 1});
+    ws.GetItems().AddTail(camera);
+    files["badindex-camera-owned-twice.wsp"] = Stored(ws);
+    ws.GetItems().RemoveAt(std::prev(ws.GetItems().end()));
+  }
+  return files;
+}
+
+// The IRoot record that every body holds after its version word.
+ByteWriter BodyHeader() { return std::move(ByteWriter().Word(1).Word(1).Word(1).Byte(0).Byte(0)); }
+
+std::map<std::string, Bytes> GenerateFormCorpus() {
+  std::map<std::string, Bytes> files;
+  const Bytes pier = SampleBodyBytes();
+  files["ok-current-pier.frm"] = pier;
+  files["ok-unknown-body-version.frm"] = ByteWriter().Word(2).Chars("rest is never read").bytes();
+  {
+    // A point that a polygon uses but the points list lacks: the form adopts it.
+    std::unique_ptr<IObject> form = testing::MakeSampleForm("Pier", "PIER.FRM", {});
+    IDrawable* point = *std::next(form->GetPoints().begin(), 3);
+    form->GetPoints().Remove(point);
+    files["ok-point-only-in-a-polygon.frm"] = BodyBytes(*form);
+    form->GetPoints().AddTail(point);
+  }
+
+  files["eof-empty.frm"] = {};
+  files["eof-cut-in-layers.frm"] = Bytes(pier.begin(), pier.begin() + static_cast<std::ptrdiff_t>(pier.size() / 2));
+  files["eof-layer-count-beyond-data.frm"] = BodyHeader().Word(5000).bytes();
+
+  files["badclass-point-as-layer.frm"] = BodyHeader().Word(1).Word(0xFFFF).Class("IPoint").Word(1).bytes();
+  files["badclass-unknown-class.frm"] = BodyHeader().Word(1).Word(0xFFFF).Class("ISpline").bytes();
+  files["badschema-layer.frm"] = BodyHeader().Word(1).Word(0xFFFF).Class("ILayer", 3).bytes();
+  {
+    // A polygon point owned by the extra list instead of the points list.
+    std::unique_ptr<IObject> form = testing::MakeSampleForm("Pier", "PIER.FRM", {});
+    IDrawable* point = *std::next(form->GetPoints().begin(), 3);
+    form->GetPoints().Remove(point);
+    form->GetExtra().AddTail(point);
+    files["badindex-polygon-uses-a-point-of-extra.frm"] = BodyBytes(*form);
+  }
+  {
+    std::unique_ptr<IObject> form = testing::MakeSampleForm("Pier", "PIER.FRM", {});
+    form->GetPoints().AddTail(form->GetPoints().GetHead());
+    files["badindex-point-owned-twice.frm"] = BodyBytes(*form);
+    form->GetPoints().RemoveAt(std::prev(form->GetPoints().end()));
+  }
+  return files;
+}
+
+void WriteCorpus(const std::filesystem::path& dir, const std::map<std::string, Bytes>& files) {
+  std::filesystem::create_directories(dir);
+  for (const auto& [name, bytes] : files) {
+    std::ofstream out(dir / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
+// Replays every file of the folder and checks the outcome its name states.
+void ExpectOutcomesByName(const std::filesystem::path& dir, Replayer replay, int minimumFiles) {
+  const std::map<std::string, FuzzOutcome> expected = {
+      {"ok", {FuzzOutcome::complete, 0}},
+      {"eof", {FuzzOutcome::archiveFailure, CArchiveException::endOfFile}},
+      {"badclass", {FuzzOutcome::archiveFailure, CArchiveException::badClass}},
+      {"badschema", {FuzzOutcome::archiveFailure, CArchiveException::badSchema}},
+      {"badindex", {FuzzOutcome::archiveFailure, CArchiveException::badIndex}},
+  };
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    auto it = expected.find(name.substr(0, name.find('-')));
+    ASSERT_NE(it, expected.end()) << name << ": the name must start with the expected outcome";
+    const Bytes bytes = ReadFile(entry.path());
+    FuzzOutcome outcome = replay(bytes.data(), bytes.size());
+    EXPECT_EQ(outcome.kind, it->second.kind) << name;
+    EXPECT_EQ(outcome.cause, it->second.cause) << name;
+    ++files;
+  }
+  EXPECT_GE(files, minimumFiles);
+}
+
+void ExpectEveryCutFails(const Bytes& full, Replayer replay) {
+  ASSERT_EQ(replay(full.data(), full.size()).kind, FuzzOutcome::complete);
+  for (size_t cut = 0; cut < full.size(); ++cut) {
+    FuzzOutcome outcome = replay(full.data(), cut);
+    ASSERT_EQ(outcome.kind, FuzzOutcome::archiveFailure) << "cut at " << cut;
+    ASSERT_EQ(outcome.cause, CArchiveException::endOfFile) << "cut at " << cut;
+  }
+}
+
+void ExpectFlipsStaySound(const Bytes& full, Replayer replay, uint32_t seed, int rounds) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<size_t> position(0, full.size() - 1);
+  std::uniform_int_distribution<int> value(0, 255), flips(1, 4);
+  int failures = 0;
+  for (int round = 0; round < rounds; ++round) {
+    Bytes bytes = full;
+    for (int i = flips(random); i > 0; --i) bytes[position(random)] = static_cast<uint8_t>(value(random));
+    // Anything but the stream's own failures escapes and fails the test.
+    FuzzOutcome outcome = replay(bytes.data(), bytes.size());
+    ASSERT_NE(outcome.kind, FuzzOutcome::inconsistent) << "round " << round;
+    failures += outcome.kind != FuzzOutcome::complete;
+  }
+  EXPECT_GT(failures, 0);
+}
+
+TEST(WorkspaceCorpus, EachFileGivesTheOutcomeItsNameStates) {
+  if (Regenerating()) WriteCorpus(kCorpus, GenerateCorpus());
+  ExpectOutcomesByName(kCorpus, FuzzWorkspace, 15);
+}
+
+TEST(WorkspaceCorpus, CurrentFixturesResaveByteForByte) {
+  int fixtures = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+    if (entry.path().filename().string().rfind("ok-current-", 0) != 0) continue;
+    const Bytes bytes = ReadFile(entry.path());
+    // Its form file is not there: the forms keep their headers, quietly.
+    testing::TempDir store;
+    ScopedObjectStore scope(store.path().string());
+    RecordingUi ui;
+    ScopedUserInterface quiet(ui);
+    Workspace ws;
+    testing::Load(bytes, [&](CArchive& ar) { ws.Serialize(ar); });
+    EXPECT_EQ(Stored(ws), bytes) << entry.path().filename();
+    ++fixtures;
+  }
+  EXPECT_GE(fixtures, 1);
+}
+
+TEST(WorkspaceCorpus, OldViewRecordsLoadIntoTheViews) {
+  const Bytes bytes = ReadFile(kCorpus / "ok-old-view-records.wsp");
+  Workspace ws;
+  testing::Load(bytes, [&](CArchive& ar) { ws.Serialize(ar); });
+  ASSERT_EQ(ws.GetViewCount(), 2u);
+  EXPECT_EQ(ws.GetView(0).GetName(), "");
+  EXPECT_EQ(ws.GetView(1).GetName(), "Side");
+  EXPECT_EQ(ws.GetView(0).Placement().normal, (PixelRect{700, 800, 900, 1000}));
+  EXPECT_EQ(ws.GetView(1).Placement().normal, (PixelRect{700, 800, 900, 1000}));
+  EXPECT_EQ(ws.GetView(0).GetViewTran().GetViewType(), IViewTran::right);
+  EXPECT_EQ(ws.GetView(1).GetGridSize(), 10.0);
+}
+
+TEST(WorkspaceCorpus, EveryTruncationOfAValidFileFailsWithEndOfFile) {
+  ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
+}
+
+TEST(WorkspaceCorpus, RandomFlipsNeverLeaveAnInconsistentWorkspace) {
+  ExpectFlipsStaySound(SampleBytes(), FuzzWorkspace, 20261207, 3000);
+}
+
+TEST(FormCorpus, EachFileGivesTheOutcomeItsNameStates) {
+  if (Regenerating()) WriteCorpus(kFormCorpus, GenerateFormCorpus());
+  ExpectOutcomesByName(kFormCorpus, FuzzFormBody, 10);
+}
+
+TEST(FormCorpus, CurrentFixturesResaveByteForByte) {
+  int fixtures = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kFormCorpus)) {
+    if (entry.path().filename().string().rfind("ok-current-", 0) != 0) continue;
+    const Bytes bytes = ReadFile(entry.path());
+    IObject form;
+    testing::Load(bytes, [&](CArchive& ar) { form.SerializeBody(ar); });
+    EXPECT_EQ(BodyBytes(form), bytes) << entry.path().filename();
+    ++fixtures;
+  }
+  EXPECT_GE(fixtures, 1);
+}
+
+TEST(FormCorpus, APointOnlyAPolygonNamesJoinsThePoints) {
+  const Bytes bytes = ReadFile(kFormCorpus / "ok-point-only-in-a-polygon.frm");
+  IObject form;
+  testing::Load(bytes, [&](CArchive& ar) { form.SerializeBody(ar); });
+  EXPECT_EQ(form.GetPoints().GetCount(), 5u);
+}
+
+TEST(FormCorpus, EveryTruncationOfAValidBodyFailsWithEndOfFile) {
+  ExpectEveryCutFails(SampleBodyBytes(), FuzzFormBody);
+}
+
+TEST(FormCorpus, RandomFlipsNeverLeaveAnInconsistentForm) {
+  ExpectFlipsStaySound(SampleBodyBytes(), FuzzFormBody, 20261208, 3000);
+}
+
+}  // namespace
+}  // namespace brevoxa
