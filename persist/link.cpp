@@ -25,12 +25,18 @@ std::atomic<ILink::DocumentFactory> environmentFactory{nullptr};
 std::atomic<ILink::DocumentFactory> materialFactory{nullptr};
 }  // namespace
 
-ILink::~ILink() = default;
+ILink::~ILink() { DropDocument(); }
+
+void ILink::DropDocument() {
+  if (auto* linked = dynamic_cast<ILinkedDocument*>(document_.get())) linked->LinkClosing();
+  document_.reset();
+}
 
 std::string ILink::GetFullPath() const { return {}; }
 
 void ILink::CreateDocument() {
   DocumentFactory factory = Factory();
+  DropDocument();
   document_ = factory ? factory() : nullptr;
 }
 
@@ -44,9 +50,10 @@ void ILink::Open() {
   } catch (const std::exception&) {
     CurrentUserInterface().Message("Unable to load" + path + ".  Using defaults.");
   }
+  if (auto* linked = dynamic_cast<ILinkedDocument*>(document_.get())) linked->LinkOpened();
 }
 
-void ILink::Close() { document_.reset(); }
+void ILink::Close() { DropDocument(); }
 
 void ILink::CopyFileName(const ILink&) {}
 

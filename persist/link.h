@@ -13,6 +13,17 @@
 
 namespace brevoxa {
 
+// A document that holds resources only while a link keeps it open for a
+// render (a material's textures load their images). The link tells it right
+// after loading, also when it fell back to the defaults, and right before
+// it destroys the document.
+class ILinkedDocument {
+ public:
+  virtual ~ILinkedDocument() = default;
+  virtual void LinkOpened() = 0;
+  virtual void LinkClosing() = 0;
+};
+
 class ILink : public CObject {
   DECLARE_SERIAL(ILink)
  public:
@@ -31,8 +42,10 @@ class ILink : public CObject {
   virtual void CreateDocument();
   // CreateDocument, then loads it from GetFullPath. When the file cannot be
   // opened or read, "Unable to load<path>.  Using defaults." is shown and the
-  // document keeps the values it has.
+  // document keeps the values it has. Either way an ILinkedDocument then
+  // hears LinkOpened.
   virtual void Open();
+  // Lets the document go; it hears LinkClosing first.
   virtual void Close();
   virtual void CopyFileName(const ILink& other);
   CObject* GetLinkedDocument() const { return GetDocument(); }
@@ -43,6 +56,9 @@ class ILink : public CObject {
   virtual DocumentFactory Factory() const { return nullptr; }
 
   std::unique_ptr<CObject> document_;
+
+ private:
+  void DropDocument();
 };
 
 // The three concrete links: each holds one file name and persists as that

@@ -4,10 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <new>
 
 #include "material/color_map.h"
+#include "material/material_doc.h"
 #include "material/noise.h"
+#include "material/texture_bitmap.h"
+#include "material/texture_bumps.h"
+#include "material/texture_check.h"
+#include "material/texture_solid.h"
+#include "persist/object_store.h"
+#include "scene/axis.h"
+#include "support/bytes.h"
+#include "support/temp_dir.h"
+#include "ui/recording_ui.h"
+
+// GCC sees free() meet a pointer from operator new and warns; the pair is
+// ours and both ends use malloc's heap.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
 thread_local long allocations = 0;
@@ -23,6 +39,15 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+// The library's nothrow forms (std::stable_sort's buffer) must come from the
+// same heap as the delete above frees into.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++allocations;
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace brevoxa {
 namespace {
@@ -42,6 +67,63 @@ TEST(Allocation, NoiseAndLookupsUseNoHeap) {
   }
   EXPECT_EQ(allocations, before);
   EXPECT_GT(sink, 0.0);
+}
+
+// Every kind, a loaded image included, and the material that combines them.
+TEST(Allocation, TexturesAndSurfaceEvaluationUseNoHeap) {
+  ColorMap map;
+  map.SetSegment(0, ColorMapSegment::solid, CVector(1, 2, 3));
+  map.SetSegment(20, ColorMapSegment::linear, CVector(255, 255, 255));
+  CMaterialDoc doc;
+  auto bitmap = std::make_unique<IBitmapTexture>();
+  IBitmapTexture::Values values = bitmap->GetValues();
+  values.bumpNormal = true;
+  bitmap->SetValues(values);
+  doc.AddTexture(std::move(bitmap));
+  doc.AddTexture(std::make_unique<IRollingBumpsTexture>());
+  doc.AddTexture(std::make_unique<IRadialWaveTexture>());
+  doc.AddTexture(std::make_unique<IRoughnessTexture>());
+  doc.AddTexture(std::make_unique<IWoodTexture>());
+  doc.AddTexture(std::make_unique<ICheckTexture>());
+  auto marble = std::make_unique<IMarbleTexture>();
+  marble->SetValues({1.0, map});
+  doc.AddTexture(std::move(marble));
+  auto clouds = std::make_unique<ICloudsTexture>();
+  clouds->SetValues({1.0, map});
+  doc.AddTexture(std::move(clouds));
+  doc.AddTexture(std::make_unique<IGraniteTexture>());
+  doc.AddTexture(std::make_unique<IWoodRangeTexture>());
+  auto range = std::make_unique<IColorRangeTexture>();
+  range->SetValues({0.5, map, IColorRangeTexture::kRadialPlanesAroundZ});
+  doc.AddTexture(std::move(range));
+  // A 2 x 2 image in the OBJSTORE folder under the default name.
+  testing::TempDir dir;
+  ScopedObjectStore store(dir.path().string());
+  RecordingUi ui;
+  ScopedUserInterface scoped(ui);
+  {
+    testing::ByteWriter w;
+    w.Chars("BM").Dword(54 + 16).Dword(0).Dword(54);
+    w.Dword(40).Dword(2).Dword(2).Word(1).Word(24).Dword(0).Dword(16).Dword(2835).Dword(2835).Dword(0).Dword(0);
+    for (int i = 0; i < 16; ++i) w.Byte(static_cast<uint8_t>(40 * i));
+    std::ofstream(dir.File("PLAIN.JPG"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
+  }
+  doc.PrepareTextures();
+  ASSERT_TRUE(static_cast<IBitmapTexture*>(doc.GetTexture(0))->IsLoaded()) << ui.Messages().size();
+  IAxis frame;
+  frame.SetRotation(CVector(15, 25, 35));
+  GetNoise();
+
+  const long before = allocations;
+  double sink = 0.0;
+  for (int i = 0; i < 100; ++i) {
+    SurfacePoint s{CVector(i * 0.037, -i * 0.011, i * 0.017), CVector(0, 0.6, 0.8), {}, {}, {}, {}};
+    doc.EvaluateSurface(frame, s);
+    sink += s.color.x + s.filter.y + s.reflect.z + s.shadingNormal.z;
+  }
+  EXPECT_EQ(allocations, before);
+  EXPECT_TRUE(sink == sink);
 }
 
 }  // namespace

@@ -1,0 +1,753 @@
+// The texture kinds: mappings and the tangent frame, each kind's colour or
+// normal at points with known answers, the stored field orders that differ
+// from the declarations, the image texture's loading and failures, and
+// determinism across threads.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "material/noise.h"
+#include "material/texture_bitmap.h"
+#include "material/texture_bumps.h"
+#include "material/texture_catalog.h"
+#include "material/texture_check.h"
+#include "material/texture_solid.h"
+#include "persist/object_store.h"
+#include "scene/axis.h"
+#include "support/bytes.h"
+#include "support/temp_dir.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::ByteWriter;
+using testing::Bytes;
+
+constexpr double kTolerance = 1e-9;
+
+void Double(ByteWriter& w, double d) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &d, sizeof bits);
+  w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
+}
+
+void Vector(ByteWriter& w, const CVector& v) {
+  Double(w, v.x);
+  Double(w, v.y);
+  Double(w, v.z);
+}
+
+// Colour map records: version, then 21 segments of version, type, colour.
+void Map(ByteWriter& w, const ColorMap& map) {
+  w.Word(1);
+  for (int i = 0; i < ColorMap::kSegmentCount; ++i) {
+    w.Word(1).Word(map.GetSegment(i).type);
+    Vector(w, map.GetSegment(i).color);
+  }
+}
+
+// A grey ramp from black at 0 to white at the last segment: Lookup(t) is
+// 255 t to within rounding.
+ColorMap Ramp() {
+  ColorMap map;
+  map.SetSegment(0, ColorMapSegment::solid, CVector(0, 0, 0));
+  map.SetSegment(20, ColorMapSegment::linear, CVector(255, 255, 255));
+  return map;
+}
+
+// The material's own values arrive in the outputs; the marker colours show
+// which ones a texture wrote.
+SurfacePoint At(const CVector& point, const CVector& normal = CVector(0, 0, 1)) {
+  return {point, normal, CVector(10, 20, 30), CVector(40, 50, 60), CVector(70, 80, 90), normal};
+}
+
+template <class T>
+SurfacePoint Apply(const T& texture, const CVector& point, const IAxis& frame = IAxis()) {
+  SurfacePoint s = At(point);
+  texture.Apply(frame, s);
+  return s;
+}
+
+void ExpectNear(const CVector& a, const CVector& b, double tolerance = kTolerance) {
+  EXPECT_NEAR(a.x, b.x, tolerance);
+  EXPECT_NEAR(a.y, b.y, tolerance);
+  EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+CVector Unit(CVector v) {
+  v.Normalize();
+  return v;
+}
+
+template <class T>
+uint64_t LoadInto(T& texture, const Bytes& bytes) {
+  uint64_t left = 0;
+  testing::Load(bytes, [&](CArchive& ar) {
+    texture.Serialize(ar);
+    left = ar.BytesRemaining();
+  });
+  return left;
+}
+
+template <class T>
+Bytes StoreOf(T& texture) {
+  return testing::Store([&](CArchive& ar) { texture.Serialize(ar); });
+}
+
+// --- Shared geometry ---
+
+TEST(TextureMapping, SphereCylinderAndPlaneKnownAnswers) {
+  double u = -1, v = -1;
+  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 0, 0), u, v));
+  EXPECT_EQ(u, 0.5);
+  EXPECT_EQ(v, 0.5);
+  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 0, 2), u, v));
+  EXPECT_NEAR(v, 0.0, 1e-12);
+  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 3, 0), u, v));
+  EXPECT_NEAR(u, 0.75, 1e-12);
+  EXPECT_NEAR(v, 0.5, 1e-12);
+  ASSERT_TRUE(MapToUV(kMapSphere, CVector(-1, -1e-300, 0), u, v));
+  EXPECT_NEAR(u, 0.0, 1e-12);
+
+  ASSERT_TRUE(MapToUV(kMapCylinder, CVector(0, -2, 0.4), u, v));
+  EXPECT_NEAR(u, 0.25, 1e-12);
+  EXPECT_NEAR(v, 0.3, 1e-12);
+
+  ASSERT_TRUE(MapToUV(kMapPlane, CVector(0.2, -0.6, 9), u, v));
+  EXPECT_NEAR(u, 0.2, 1e-12);
+  EXPECT_NEAR(v, 0.6, 1e-12);
+
+  u = v = 7.0;
+  EXPECT_FALSE(MapToUV(3, CVector(1, 2, 3), u, v));
+  EXPECT_EQ(u, 7.0);
+  EXPECT_EQ(v, 7.0);
+}
+
+TEST(TextureMapping, SurfaceFrameFollowsTheLayerAndFallsBackOnItsYAxis) {
+  IAxis frame;
+  SurfaceFrame f = BuildSurfaceFrame(frame, CVector(1, 0, 0));
+  ExpectNear(f.t, CVector(0, 1, 0));
+  ExpectNear(f.b, CVector(0, 0, -1));
+  // A normal along the frame's z axis has no cross product with it.
+  f = BuildSurfaceFrame(frame, CVector(0, 0, 1));
+  ExpectNear(f.t, CVector(0, 1, 0));
+  ExpectNear(f.b, CVector(1, 0, 0));
+
+  // Turned 90 degrees about x, the frame's z axis is world -y or +y.
+  frame.SetRotation(CVector(90, 0, 0));
+  frame.SetPosition(CVector(4, 5, 6));
+  f = BuildSurfaceFrame(frame, CVector(1, 0, 0));
+  EXPECT_NEAR(std::fabs(f.t.z), 1.0, 1e-12);
+  EXPECT_NEAR(f.t.Dot(CVector(1, 0, 0)), 0.0, 1e-12);
+  EXPECT_NEAR(f.b.Length(), 1.0, 1e-12);
+}
+
+// --- Names, channels, editor routing, factory ---
+
+struct RoutingEditor : ITextureEditor {
+  std::string called;
+  bool EditBitmap(IBitmapTexture&) override { return Note("bitmap"); }
+  bool EditRollingBumps(IRollingBumpsTexture&) override { return Note("rolling"); }
+  bool EditRadialWave(IRadialWaveTexture&) override { return Note("radial"); }
+  bool EditWood(IWoodTexture&) override { return Note("wood"); }
+  bool EditCheck(ICheckTexture&) override { return Note("check"); }
+  bool EditMarble(IMarbleTexture&) override { return Note("marble"); }
+  bool EditClouds(ICloudsTexture&) override { return Note("clouds"); }
+  bool EditGranite(IGraniteTexture&) override { return Note("granite"); }
+  bool EditWoodRange(IWoodRangeTexture&) override { return Note("woodRange"); }
+  bool EditRoughness(IRoughnessTexture&) override { return Note("roughness"); }
+  bool EditColorRange(IColorRangeTexture&) override { return Note("colorRange"); }
+  bool Note(const char* kind) {
+    called = kind;
+    return true;
+  }
+};
+
+TEST(TextureKinds, NamesChannelsAndDialogsOfEveryKind) {
+  struct Expected {
+    std::unique_ptr<ITexture> texture;
+    const char* name;
+    const char* className;
+    const char* editor;
+    bool color, filter, reflect, normal;
+  };
+  Expected kinds[] = {
+      {std::make_unique<IBitmapTexture>(), "Bitmap PLAIN.JPG", "IBitmapTexture", "bitmap", true, false, false, false},
+      {std::make_unique<IRollingBumpsTexture>(), "Rolling Bumps", "IRollingBumpsTexture", "rolling", false, false, false, true},
+      {std::make_unique<IRadialWaveTexture>(), "Radial Wave", "IRadialWaveTexture", "radial", false, false, false, true},
+      {std::make_unique<IWoodTexture>(), "Wood", "IWoodTexture", "wood", true, false, false, false},
+      {std::make_unique<ICheckTexture>(), "Checkerboard", "ICheckTexture", "check", true, false, false, false},
+      {std::make_unique<IMarbleTexture>(), "Marble", "IMarbleTexture", "marble", true, false, false, false},
+      {std::make_unique<ICloudsTexture>(), "Clouds", "ICloudsTexture", "clouds", true, false, false, false},
+      {std::make_unique<IGraniteTexture>(), "Granite", "IGraniteTexture", "granite", true, false, false, false},
+      {std::make_unique<IWoodRangeTexture>(), "Wood - Range", "IWoodRangeTexture", "woodRange", true, false, false, false},
+      {std::make_unique<IRoughnessTexture>(), "Roughness", "IRoughnessTexture", "roughness", false, false, false, true},
+      {std::make_unique<IColorRangeTexture>(), "Color Range", "IColorRangeTexture", "colorRange", true, false, false, false},
+  };
+  for (Expected& k : kinds) {
+    SCOPED_TRACE(k.name);
+    EXPECT_EQ(k.texture->GetName(), k.name);
+    EXPECT_STREQ(k.texture->GetRuntimeClass()->className, k.className);
+    EXPECT_TRUE(k.texture->GetRuntimeClass()->IsPersistent());
+    EXPECT_TRUE(k.texture->IsKindOf(RUNTIME_CLASS(ITexture)));
+    EXPECT_EQ(k.texture->AffectsColor(), k.color);
+    EXPECT_EQ(k.texture->AffectsFilter(), k.filter);
+    EXPECT_EQ(k.texture->AffectsReflect(), k.reflect);
+    EXPECT_EQ(k.texture->AffectsNormal(), k.normal);
+    RoutingEditor editor;
+    EXPECT_TRUE(k.texture->EditProperties(editor));
+    EXPECT_EQ(editor.called, k.editor);
+    ITextureEditor declining;
+    EXPECT_FALSE(k.texture->EditProperties(declining));
+  }
+}
+
+// --- Solid colour textures ---
+
+TEST(WoodTexture, RingsAndTheAngleAtYZero) {
+  IWoodTexture wood;
+  const IWoodTexture::Values& d = wood.GetValues();
+  // r = 0.5, s = sin(0.5): f = frac((2 s + r) / 0.2) = 0.294...
+  EXPECT_EQ(Apply(wood, CVector(0.3, 0.4, 0.5)).color, d.baseColor);
+  // On the axis: s = sin(z); z = 0.1 gives f = 0.998, z = 0.05 f = 0.4998.
+  EXPECT_EQ(Apply(wood, CVector(0, 0, 0.1)).color, d.grainColor);
+  EXPECT_EQ(Apply(wood, CVector(0, 0, 0.05)).color, d.baseColor);
+
+  // At (1, 0, 0) with one radial wave: theta = pi/2 gives s = 1 and
+  // f = 0.3, grain for a base share of 0.2; atan2's 3 pi / 2 would give
+  // s = -1, f = -0.1 and the base colour.
+  IWoodTexture::Values v = d;
+  v.radialWaves = 1.0;
+  v.radialRingSize = 10.0;
+  v.percentBase = 0.2;
+  wood.SetValues(v);
+  EXPECT_EQ(Apply(wood, CVector(1, 0, 0)).color, v.grainColor);
+  EXPECT_EQ(Apply(wood, CVector(1, -0.0, 0)).color, v.grainColor);
+
+  EXPECT_EQ(AngleAroundZ(1.0, 0.0), 1.570796326795);
+  EXPECT_EQ(AngleAroundZ(-3.0, -0.0), 1.570796326795);
+
+  SurfacePoint s = Apply(wood, CVector(1, 0, 0));
+  EXPECT_EQ(s.filter, CVector(40, 50, 60));
+  EXPECT_EQ(s.reflect, CVector(70, 80, 90));
+}
+
+TEST(ColorMapTextures, KnownAnswersOnARamp) {
+  IMarbleTexture marble;
+  marble.SetValues({0.0, Ramp()});
+  // f = x mod 1 folded at 0.5, looked up at 2 f.
+  ExpectNear(Apply(marble, CVector(0.3, 5, 5)).color, CVector(153, 153, 153), 1e-6);
+  ExpectNear(Apply(marble, CVector(-0.3, 0, 0)).color, CVector(153, 153, 153), 1e-6);
+  ExpectNear(Apply(marble, CVector(0.8, 0, 0)).color, CVector(102, 102, 102), 1e-6);
+
+  IWoodRangeTexture woodRange;
+  woodRange.SetValues({0.0, Ramp()});
+  // |p| = 0.5 folds to 0.5 and looks up 1.0.
+  ExpectNear(Apply(woodRange, CVector(0.3, 0.4, 0)).color, CVector(255, 255, 255), 1e-6);
+  ExpectNear(Apply(woodRange, CVector(0, 0, 1.1)).color, CVector(51, 51, 51), 1e-6);
+
+  ICloudsTexture clouds;
+  clouds.SetValues({0.0, Ramp()});
+  const CVector p(0.37, -1.2, 2.9);
+  EXPECT_EQ(Apply(clouds, p).color, Ramp().Lookup(GetNoise().Noise(p)));
+  clouds.SetValues({1.0, Ramp()});
+  EXPECT_NE(Apply(clouds, p).color, Ramp().Lookup(GetNoise().Noise(p)));
+}
+
+TEST(ColorMapTextures, AnEmptyMapGivesBlack) {
+  const CVector p(0.3, 0.7, -0.2);
+  EXPECT_EQ(Apply(IMarbleTexture(), p).color, CVector(0, 0, 0));
+  EXPECT_EQ(Apply(ICloudsTexture(), p).color, CVector(0, 0, 0));
+  EXPECT_EQ(Apply(IWoodRangeTexture(), p).color, CVector(0, 0, 0));
+  EXPECT_EQ(Apply(IColorRangeTexture(), p).color, CVector(0, 0, 0));
+}
+
+TEST(ColorRangeTexture, EachAreaTypeAndAnUnknownOne) {
+  IColorRangeTexture range;
+  auto with = [&](uint16_t type, const CVector& p) {
+    range.SetValues({0.0, Ramp(), type});
+    return Apply(range, p).color;
+  };
+  ExpectNear(with(IColorRangeTexture::kXYPlanes, CVector(9, 9, 3.25)), CVector(63.75, 63.75, 63.75), 1e-6);
+  ExpectNear(with(IColorRangeTexture::kCylindersAroundZ, CVector(0.3, 0.4, 7)), CVector(127.5, 127.5, 127.5), 1e-6);
+  ExpectNear(with(IColorRangeTexture::kSpheresAtOrigin, CVector(0.3, 0.4, 1.2)), CVector(76.5, 76.5, 76.5), 1e-6);
+  ExpectNear(with(IColorRangeTexture::kRadialPlanesAroundZ, CVector(1, 0, 0)), CVector(191.25, 191.25, 191.25), 1e-6);
+  // Negative values wrap into [0, 1).
+  ExpectNear(with(IColorRangeTexture::kXYPlanes, CVector(0, 0, -0.25)), CVector(191.25, 191.25, 191.25), 1e-6);
+  for (uint16_t type : {4, 0xFFFF}) {
+    EXPECT_EQ(with(type, CVector(0.3, 0.4, 1.2)), CVector(10, 20, 30)) << type;
+  }
+  // Turbulence shifts the bands.
+  range.SetValues({0.5, Ramp(), IColorRangeTexture::kXYPlanes});
+  EXPECT_NE(Apply(range, CVector(0.1, 0.2, 0.25)).color.x, 63.75);
+}
+
+TEST(GraniteTexture, BlackOnTheNoiseLatticeAndScaledBelowItsColourElsewhere) {
+  IGraniteTexture granite;
+  granite.SetValues({CVector(100, 200, 50)});
+  // Every octave samples lattice points, where the noise is exactly 0.5.
+  EXPECT_EQ(Apply(granite, CVector(0, 0, 0)).color, CVector(0, 0, 0));
+  EXPECT_EQ(Apply(granite, CVector(0.25, -0.5, 1.0)).color, CVector(0, 0, 0));
+
+  const CVector c = Apply(granite, CVector(0.123, 0.456, 0.789)).color;
+  EXPECT_GT(c.x, 0.0);
+  EXPECT_LT(c.x, 100.0);
+  EXPECT_NEAR(c.y, 2 * c.x, 1e-9);
+  EXPECT_NEAR(c.z, 0.5 * c.x, 1e-9);
+}
+
+TEST(SolidTextures, EvaluateInTheLayerFrame) {
+  IColorRangeTexture range;
+  range.SetValues({0.0, Ramp(), IColorRangeTexture::kCylindersAroundZ});
+  IAxis frame;
+  frame.SetPosition(CVector(5, -2, 1));
+  ExpectNear(Apply(range, CVector(5.3, -1.6, 8), frame).color, CVector(127.5, 127.5, 127.5), 1e-6);
+
+  // Doubling the frame's scale halves the local radius: 0.5 becomes 0.25.
+  frame.SetScale(CVector(2, 2, 2));
+  ExpectNear(Apply(range, CVector(5.3, -1.6, 1), frame).color, CVector(63.75, 63.75, 63.75), 1e-6);
+}
+
+// --- Checkerboard ---
+
+TEST(CheckTexture, CellsOfAPlaneBoardWithoutTwist) {
+  ICheckTexture check;
+  ICheckTexture::Values v = check.GetValues();
+  v.mapping = kMapPlane;
+  v.firstColor = CVector(255, 0, 0);
+  v.secondColor = CVector(0, 0, 255);
+  check.SetValues(v);
+
+  // With no twist the point turns to (-y, -x): (0.7, 0.7) lands at
+  // u = v = 0.15, the cell of (0, 0).
+  SurfacePoint s = Apply(check, CVector(0.7, 0.7, 0));
+  EXPECT_EQ(s.color, v.secondColor);
+  EXPECT_EQ(s.filter, v.secondColor);
+  EXPECT_EQ(s.reflect, v.secondColor);
+  // u = 0.3, v = 0.15: cell (1, 0).
+  EXPECT_EQ(Apply(check, CVector(0.4, 0.7, 0)).color, v.firstColor);
+
+  // 36 cells alternate over the unit square of (u, v).
+  int first = 0;
+  for (int i = 0; i < 6; ++i) {
+    for (int j = 0; j < 6; ++j) {
+      const double u = (i + 0.5) / 6, vv = (j + 0.5) / 6;
+      const CVector p(-(2 * u - 1), -(2 * vv - 1), 0);
+      const CVector c = Apply(check, p).color;
+      EXPECT_EQ(c, (i + j) % 2 ? v.firstColor : v.secondColor) << i << ", " << j;
+      first += c == v.firstColor;
+    }
+  }
+  EXPECT_EQ(first, 18);
+
+  // Far from the origin the cell numbers leave the integer range; the
+  // parity is still defined and no conversion overflows.
+  const CVector far = Apply(check, CVector(3e18, 1e19, 0)).color;
+  EXPECT_TRUE(far == v.firstColor || far == v.secondColor);
+}
+
+TEST(CheckTexture, TwistTurnsTheBoardWithTheRadius) {
+  ICheckTexture check;
+  ICheckTexture::Values v = check.GetValues();
+  v.mapping = kMapPlane;
+  const CVector p(1 / std::sqrt(2.0), 1 / std::sqrt(2.0), 0);  // radius 1
+  check.SetValues(v);
+  EXPECT_EQ(Apply(check, p).color, v.secondColor);
+  // A quarter turn at radius 1 moves it from cell (0, 0) to (u, v) =
+  // (0.146, 0.854), cell (0, 5).
+  v.twist = 90.0;
+  check.SetValues(v);
+  EXPECT_EQ(Apply(check, p).color, v.firstColor);
+  // On the axis the twist has nothing to turn: u = v = 0.5, cell (3, 3).
+  EXPECT_EQ(Apply(check, CVector(0, 0, 0.3)).color, v.secondColor);
+
+  // Unknown mapping codes leave every output alone.
+  v.mapping = 7;
+  check.SetValues(v);
+  SurfacePoint s = Apply(check, p);
+  EXPECT_EQ(s.color, CVector(10, 20, 30));
+  EXPECT_EQ(s.filter, CVector(40, 50, 60));
+  EXPECT_EQ(s.reflect, CVector(70, 80, 90));
+}
+
+// --- Bump textures ---
+
+TEST(RollingBumpsTexture, PrepareDerivesTheConstantsAndTheNormalTilts) {
+  IRollingBumpsTexture bumps;
+  // Without Prepare the constants are zero and the normal stays put.
+  ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, CVector(0, 0, 1));
+  bumps.Prepare();
+  EXPECT_NEAR(bumps.GetK(), 31.4159265359, 1e-10);
+  EXPECT_NEAR(bumps.GetM(), -0.314159265359, 1e-12);
+  // Plane mapping: u = 0.05 puts the X wave at its crest, v = 0.5 the Y
+  // wave at a node; t = (0, 1, 0), b = (1, 0, 0).
+  const double m = bumps.GetM();
+  ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, Unit(CVector(m, 0, 1)), 1e-9);
+
+  // The dialog's values do not reach the constants until the next Prepare.
+  IRollingBumpsTexture::Values v = bumps.GetValues();
+  v.waveLength = 0.4;
+  bumps.SetValues(v);
+  EXPECT_EQ(bumps.GetM(), m);
+
+  // A zero wave length has no wave; the normal stays as given.
+  v.waveLength = 0.0;
+  bumps.SetValues(v);
+  bumps.Prepare();
+  EXPECT_EQ(Apply(bumps, CVector(0.1, 0.2, 0)).shadingNormal, CVector(0, 0, 1));
+}
+
+TEST(RadialWaveTexture, KnownTiltAndAFlatCentre) {
+  IRadialWaveTexture wave;
+  wave.Prepare();
+  EXPECT_NEAR(wave.GetK(), 31.4159265359, 1e-10);
+  EXPECT_NEAR(wave.GetM(), 0.001, 1e-15);
+  // (u, v) - 0.5 = (0.1, 0): a = k r = pi, g = m (cos a / r) / r^2 = -1.
+  ExpectNear(Apply(wave, CVector(0, 0.2, 0)).shadingNormal, Unit(CVector(-0.1, 0, 1)), 1e-9);
+  // At the centre of the rings the surface is flat.
+  EXPECT_EQ(Apply(wave, CVector(0, 0, 0)).shadingNormal, CVector(0, 0, 1));
+
+  // A phase of minus the wave length has no wave.
+  IRadialWaveTexture::Values v = wave.GetValues();
+  v.phase = -v.waveLength;
+  wave.SetValues(v);
+  wave.Prepare();
+  EXPECT_EQ(Apply(wave, CVector(0.3, 0.1, 0)).shadingNormal, CVector(0, 0, 1));
+}
+
+TEST(RoughnessTexture, TinyOffsetsLeaveTheNormalExactlyAsGiven) {
+  IRoughnessTexture rough;
+  // Not unit length, so that a normalisation would show.
+  const CVector given(0, 0, 2);
+  for (uint16_t type : {IRoughnessTexture::kUseNoise, IRoughnessTexture::kUseTurbulence}) {
+    rough.SetValues({0.000001, type});
+    SurfacePoint s = At(CVector(0.31, 0.72, -0.4), given);
+    rough.Apply(IAxis(), s);
+    EXPECT_EQ(s.shadingNormal, given);
+
+    rough.SetValues({0.5, type});
+    s = At(CVector(0.31, 0.72, -0.4), CVector(0, 0, 1));
+    rough.Apply(IAxis(), s);
+    EXPECT_NEAR(s.shadingNormal.Length(), 1.0, 1e-12);
+    EXPECT_NE(s.shadingNormal, CVector(0, 0, 1));
+    EXPECT_GT(s.shadingNormal.z, 0.5);
+    EXPECT_EQ(s.color, CVector(10, 20, 30));
+  }
+}
+
+// --- Stored field orders ---
+
+// Hand-built records with every value distinct, for the kinds whose stored
+// order differs from their declaration.
+TEST(TextureRecords, BitmapFieldOrder) {
+  ByteWriter w;
+  w.Word(1).Byte(8).Chars("ROCK.BMP");
+  w.Byte(1).Byte(1).Byte(0).Byte(1);  // colour, reflect, filter, bump normal
+  w.Word(2).Word(3).Word(4);          // mapping, horizontal, vertical
+  Double(w, 2.5);
+  IBitmapTexture t;
+  EXPECT_EQ(LoadInto(t, w.bytes()), 0u);
+  const IBitmapTexture::Values& v = t.GetValues();
+  EXPECT_EQ(v.fileName, "ROCK.BMP");
+  EXPECT_TRUE(v.color);
+  EXPECT_TRUE(v.reflect);
+  EXPECT_FALSE(v.filter);
+  EXPECT_TRUE(v.bumpNormal);
+  EXPECT_EQ(v.mapping, kMapPlane);
+  EXPECT_EQ(v.horizontalRepetitions, 3);
+  EXPECT_EQ(v.verticalRepetitions, 4);
+  EXPECT_EQ(v.bumpHeight, 2.5);
+  EXPECT_EQ(StoreOf(t), w.bytes());
+}
+
+TEST(TextureRecords, WaveFieldOrders) {
+  ByteWriter rolling;
+  rolling.Word(1);
+  for (double d : {0.5, 1.5, 2.5, 3.5}) Double(rolling, d);  // height, X, Y, wave length
+  rolling.Word(1);
+  IRollingBumpsTexture r;
+  EXPECT_EQ(LoadInto(r, rolling.bytes()), 0u);
+  EXPECT_EQ(r.GetValues(), (IRollingBumpsTexture::Values{1.5, 2.5, 0.5, 3.5, kMapCylinder}));
+  EXPECT_EQ(StoreOf(r), rolling.bytes());
+
+  ByteWriter radial;
+  radial.Word(1);
+  for (double d : {0.5, 1.5, 2.5}) Double(radial, d);  // height, phase, wave length
+  radial.Word(0);
+  Double(radial, 4.5);  // radius at A/2
+  IRadialWaveTexture a;
+  EXPECT_EQ(LoadInto(a, radial.bytes()), 0u);
+  EXPECT_EQ(a.GetValues(), (IRadialWaveTexture::Values{1.5, 4.5, 0.5, 2.5, kMapSphere}));
+  EXPECT_EQ(StoreOf(a), radial.bytes());
+}
+
+TEST(TextureRecords, WoodCheckAndColorRangeFieldOrders) {
+  ByteWriter wood;
+  wood.Word(1);
+  for (double d : {3.0, 2.0, 0.4, 0.1}) Double(wood, d);  // waves, twist length, base %, ring
+  Vector(wood, {1, 2, 3});
+  Vector(wood, {4, 5, 6});
+  IWoodTexture wt;
+  EXPECT_EQ(LoadInto(wt, wood.bytes()), 0u);
+  EXPECT_EQ(wt.GetValues(), (IWoodTexture::Values{{1, 2, 3}, {4, 5, 6}, 3.0, 2.0, 0.4, 0.1}));
+  EXPECT_EQ(StoreOf(wt), wood.bytes());
+
+  ByteWriter check;
+  check.Word(1).Word(1).Word(8).Word(9);  // mapping, vertical, horizontal
+  check.Byte(0).Byte(1).Byte(1);          // colour, filter, reflect
+  Double(check, 12.5);
+  Vector(check, {7, 8, 9});
+  Vector(check, {10, 11, 12});
+  ICheckTexture ct;
+  EXPECT_EQ(LoadInto(ct, check.bytes()), 0u);
+  EXPECT_EQ(ct.GetValues(),
+            (ICheckTexture::Values{kMapCylinder, 8, 9, {7, 8, 9}, {10, 11, 12}, false, true, true, 12.5}));
+  EXPECT_EQ(StoreOf(ct), check.bytes());
+
+  ByteWriter range;
+  range.Word(1);
+  Double(range, 0.75);
+  range.Word(3);
+  Map(range, Ramp());
+  IColorRangeTexture rt;
+  EXPECT_EQ(LoadInto(rt, range.bytes()), 0u);
+  EXPECT_EQ(rt.GetValues(), (IColorRangeTexture::Values{0.75, Ramp(), IColorRangeTexture::kRadialPlanesAroundZ}));
+  EXPECT_EQ(StoreOf(rt), range.bytes());
+}
+
+TEST(TextureRecords, OtherVersionsReadNothingMoreAndKeepTheDefaults) {
+  std::vector<std::unique_ptr<ITexture>> all;
+  for (TextureKind kind : {TextureKind::bitmap, TextureKind::radialWave, TextureKind::wood, TextureKind::marble,
+                           TextureKind::checkerboard, TextureKind::colorRange, TextureKind::clouds,
+                           TextureKind::granite, TextureKind::roughness}) {
+    all.push_back(MakeTexture(kind));
+  }
+  all.push_back(std::make_unique<IRollingBumpsTexture>());
+  all.push_back(std::make_unique<IWoodRangeTexture>());
+  for (auto& t : all) {
+    const Bytes defaults = StoreOf(*t);
+    for (uint16_t version : {0, 2, 0xFFFF}) {
+      // The record of the defaults under another version, padded with
+      // bytes that would change every field if they were read.
+      Bytes bytes = defaults;
+      bytes[0] = version & 0xFF;
+      bytes[1] = version >> 8;
+      for (size_t i = 2; i < bytes.size(); ++i) bytes[i] = 0x5A;
+      EXPECT_EQ(LoadInto(*t, bytes), bytes.size() - 2) << t->GetName() << " " << version;
+      EXPECT_EQ(StoreOf(*t), defaults) << t->GetName() << " " << version;
+    }
+  }
+}
+
+// --- The image texture ---
+
+// A 24-bit bottom-up BMP file from top-down rows of (r, g, b).
+void WriteBmp(const std::string& path, int width, int height, const std::vector<CVector>& topDown) {
+  const int row = (3 * width + 3) & ~3;
+  ByteWriter w;
+  w.Chars("BM").Dword(54 + row * height).Dword(0).Dword(54);
+  w.Dword(40).Dword(width).Dword(height).Word(1).Word(24).Dword(0).Dword(row * height);
+  w.Dword(2835).Dword(2835).Dword(0).Dword(0);
+  for (int y = height - 1; y >= 0; --y) {
+    for (int x = 0; x < width; ++x) {
+      const CVector& c = topDown[y * width + x];
+      w.Byte(uint8_t(c.z)).Byte(uint8_t(c.y)).Byte(uint8_t(c.x));
+    }
+    for (int pad = 3 * width; pad < row; ++pad) w.Byte(0);
+  }
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
+}
+
+class BitmapTextureTest : public ::testing::Test {
+ protected:
+  BitmapTextureTest() : store_(dir_.path().string()), scoped_(ui_) {
+    // 4 x 2: red carries the column, green the row; texel (1, 0) is the
+    // only one with full red, for the bump.
+    std::vector<CVector> pixels;
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 4; ++x) pixels.emplace_back(x == 1 && y == 0 ? 255 : 10 * x, 100 + 50 * y, 7);
+    }
+    WriteBmp(dir_.File("TILE.BMP"), 4, 2, pixels);
+  }
+
+  IBitmapTexture::Values Plane(const std::string& name) const {
+    IBitmapTexture::Values v;
+    v.fileName = name;
+    v.mapping = kMapPlane;
+    return v;
+  }
+
+  // The local point whose plane (u, v) is given.
+  static CVector PlanePoint(double u, double v) { return {2 * v - 1, 2 * u - 1, 0}; }
+
+  testing::TempDir dir_;
+  ScopedObjectStore store_;
+  RecordingUi ui_;
+  ScopedUserInterface scoped_;
+};
+
+TEST_F(BitmapTextureTest, ReadsTheTexelThePointFallsIn) {
+  IBitmapTexture texture;
+  IBitmapTexture::Values v = Plane("TILE.BMP");
+  v.filter = true;
+  texture.SetValues(v);
+  texture.Prepare();
+  ASSERT_TRUE(texture.IsLoaded());
+  EXPECT_TRUE(ui_.Messages().empty());
+
+  // u picks the column of 4, v the row of 2 counted from the top.
+  SurfacePoint s = Apply(texture, PlanePoint(0.8, 0.7));
+  EXPECT_EQ(s.color, CVector(30, 150, 7));
+  EXPECT_EQ(s.filter, CVector(30, 150, 7));
+  EXPECT_EQ(s.reflect, CVector(30, 150, 7));
+  EXPECT_EQ(Apply(texture, PlanePoint(0.3, 0.2)).color, CVector(255, 100, 7));
+
+  // Two repetitions each way: u = 0.8 is 0.6 of its repeat, column 2.
+  v.horizontalRepetitions = 2;
+  v.verticalRepetitions = 2;
+  texture.SetValues(v);
+  EXPECT_EQ(Apply(texture, PlanePoint(0.8, 0.7)).color, CVector(20, 100, 7));
+
+  // Outside [0, 1) nothing is written.
+  for (const CVector& p : {PlanePoint(1.0, 0.5), PlanePoint(0.5, -0.01), PlanePoint(-0.2, 0.5)}) {
+    EXPECT_EQ(Apply(texture, p).color, CVector(10, 20, 30));
+  }
+
+  texture.Release();
+  EXPECT_FALSE(texture.IsLoaded());
+  EXPECT_EQ(texture.GetBitmap().bgr.capacity(), 0u);
+  EXPECT_EQ(Apply(texture, PlanePoint(0.8, 0.7)).color, CVector(10, 20, 30));
+}
+
+TEST_F(BitmapTextureTest, BumpsFromRedAndColoursFromTheOwnTexel) {
+  IBitmapTexture texture;
+  IBitmapTexture::Values v = Plane("TILE.BMP");
+  v.bumpNormal = true;
+  v.bumpHeight = 1.0;
+  texture.SetValues(v);
+  texture.Prepare();
+  ASSERT_TRUE(texture.IsLoaded());
+  // Texel (1, 0) is full red, its neighbours (0, 1) and (2, 1) below are
+  // 0 and 20 red: A = (0, 0.5, 1), P1 = (1, 0, 0), P2 = (1, 1, 20/255).
+  SurfacePoint s = Apply(texture, PlanePoint(0.3, 0.2));
+  const double h2 = 20.0 / 255.0;
+  const CVector n = Unit(CVector(0, 1, h2).Cross(CVector(-1, 0.5, 1)));
+  // Identity frame, N = z: t = y, b = x.
+  ExpectNear(s.shadingNormal, Unit(CVector(n.x, n.y, n.z)));
+  EXPECT_EQ(s.color, CVector(255, 100, 7));
+
+  // At column 0, row 1 the steps wrap to column 3 and row 0.
+  s = Apply(texture, PlanePoint(0.1, 0.9));
+  // h0 = 0, h1 = red(3, 0) = 30, h2 = red(1, 0) = 255.
+  const double h1 = 30.0 / 255.0;
+  const CVector wrapped = Unit(CVector(0, 1, 1 - h1).Cross(CVector(-1, 0.5, -h1)));
+  ExpectNear(s.shadingNormal, wrapped);
+  EXPECT_EQ(s.color, CVector(0, 150, 7));
+}
+
+TEST_F(BitmapTextureTest, MissingCorruptAndHugeImagesLeaveItInert) {
+  {
+    std::ofstream(dir_.File("JUNK.BMP"), std::ios::binary) << "BM this is not an image at all";
+  }
+  // A header claiming 100000 x 100000 pixels in front of 8 pixels.
+  {
+    const int width = 100000, height = 100000;
+    ByteWriter w;
+    w.Chars("BM").Dword(54 + 24).Dword(0).Dword(54);
+    w.Dword(40).Dword(width).Dword(height).Word(1).Word(24).Dword(0).Dword(24);
+    w.Dword(2835).Dword(2835).Dword(0).Dword(0);
+    for (int i = 0; i < 24; ++i) w.Byte(0x80);
+    std::ofstream(dir_.File("HUGE.BMP"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
+  }
+  for (const char* name : {"NONE.BMP", "JUNK.BMP", "HUGE.BMP"}) {
+    SCOPED_TRACE(name);
+    ui_.Clear();
+    IBitmapTexture texture;
+    IBitmapTexture::Values v = Plane(name);
+    v.bumpNormal = true;
+    texture.SetValues(v);
+    texture.Prepare();
+    EXPECT_FALSE(texture.IsLoaded());
+    EXPECT_TRUE(texture.GetBitmap().bgr.empty());
+    ASSERT_EQ(ui_.Messages().size(), 1u);
+    EXPECT_EQ(ui_.Messages()[0], "Unable to load bitmap " + dir_.File(name) + " for texture.");
+    const SurfacePoint s = Apply(texture, PlanePoint(0.5, 0.5));
+    EXPECT_EQ(s.color, CVector(10, 20, 30));
+    EXPECT_EQ(s.shadingNormal, CVector(0, 0, 1));
+  }
+
+  // A failed Prepare after a good one drops the old image too.
+  IBitmapTexture texture;
+  texture.SetValues(Plane("TILE.BMP"));
+  texture.Prepare();
+  ASSERT_TRUE(texture.IsLoaded());
+  texture.SetValues(Plane("NONE.BMP"));
+  texture.Prepare();
+  EXPECT_FALSE(texture.IsLoaded());
+  EXPECT_EQ(Apply(texture, PlanePoint(0.5, 0.5)).color, CVector(10, 20, 30));
+}
+
+// --- Determinism ---
+
+// Every kind with values that make it vary, evaluated over a spread of
+// points; the same on any thread and in any run.
+std::vector<CVector> EvaluateAll(const std::vector<std::unique_ptr<ITexture>>& textures) {
+  std::vector<CVector> out;
+  IAxis frame;
+  frame.SetRotation(CVector(10, 20, 30));
+  frame.SetPosition(CVector(0.5, -0.25, 2));
+  for (int i = 0; i < 200; ++i) {
+    const CVector p(std::sin(i * 0.7) * 3, std::cos(i * 1.3) * 2, i * 0.05 - 4);
+    for (const auto& t : textures) {
+      SurfacePoint s = At(p, Unit(CVector(0.2, -0.3, 1)));
+      t->Apply(frame, s);
+      out.insert(out.end(), {s.color, s.filter, s.reflect, s.shadingNormal});
+    }
+  }
+  return out;
+}
+
+std::vector<std::unique_ptr<ITexture>> Varied() {
+  std::vector<std::unique_ptr<ITexture>> all;
+  for (TextureKind kind : {TextureKind::radialWave, TextureKind::wood, TextureKind::checkerboard,
+                           TextureKind::granite, TextureKind::roughness}) {
+    all.push_back(MakeTexture(kind));
+  }
+  auto add = [&](auto texture, auto values) {
+    texture->SetValues(values);
+    all.push_back(std::move(texture));
+  };
+  add(std::make_unique<IMarbleTexture>(), IColorMapTexture::Values{1.0, Ramp()});
+  add(std::make_unique<ICloudsTexture>(), IColorMapTexture::Values{0.7, Ramp()});
+  add(std::make_unique<IWoodRangeTexture>(), IColorMapTexture::Values{0.3, Ramp()});
+  add(std::make_unique<IColorRangeTexture>(),
+      IColorRangeTexture::Values{0.4, Ramp(), IColorRangeTexture::kSpheresAtOrigin});
+  add(std::make_unique<IRoughnessTexture>(), IRoughnessTexture::Values{0.5, IRoughnessTexture::kUseTurbulence});
+  all.push_back(std::make_unique<IRollingBumpsTexture>());
+  for (auto& t : all) t->Prepare();
+  return all;
+}
+
+TEST(TextureDeterminism, SameValuesOnEveryThread) {
+  const auto textures = Varied();
+  const std::vector<CVector> here = EvaluateAll(textures);
+  std::vector<CVector> a, b;
+  std::thread ta([&] { a = EvaluateAll(textures); });
+  std::thread tb([&] { b = EvaluateAll(textures); });
+  ta.join();
+  tb.join();
+  EXPECT_EQ(a, here);
+  EXPECT_EQ(b, here);
+  for (const CVector& v : here) EXPECT_TRUE(IsFinite(v));
+}
+
+}  // namespace
+}  // namespace brevoxa
