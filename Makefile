@@ -35,12 +35,14 @@ demo: deps
 # Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
 fuzz:
 	@cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVOXA_FUZZ=ON > /dev/null
-	@cmake --build build/fuzz -j $(JOBS) --target fuzz_archive fuzz_workspace fuzz_form_body
-	@mkdir -p build/fuzz/found/archive build/fuzz/found/workspace build/fuzz/found/form
+	@cmake --build build/fuzz -j $(JOBS) --target fuzz_archive fuzz_workspace fuzz_form_body fuzz_settings fuzz_image
+	@mkdir -p build/fuzz/found/archive build/fuzz/found/workspace build/fuzz/found/form build/fuzz/found/settings build/fuzz/found/image
 	@echo "Run (new inputs go to build/fuzz/found, the committed corpus is only read):"
 	@echo "  build/fuzz/tests/fuzz/fuzz_archive -max_total_time=60 build/fuzz/found/archive tests/data/corpus/archive"
 	@echo "  build/fuzz/tests/fuzz/fuzz_workspace -max_total_time=60 build/fuzz/found/workspace tests/data/corpus/workspace"
 	@echo "  build/fuzz/tests/fuzz/fuzz_form_body -max_total_time=60 build/fuzz/found/form tests/data/corpus/form"
+	@echo "  build/fuzz/tests/fuzz/fuzz_settings -max_total_time=60 build/fuzz/found/settings"
+	@echo "  build/fuzz/tests/fuzz/fuzz_image -max_total_time=60 build/fuzz/found/image"
 
 clean:
 	rm -rf build

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "cli/form_reader.h"
+#include "cli/settings_reader.h"
 #include "cli/trace_printer.h"
 #include "persist/object_store.h"
 #include "scene/workspace.h"
@@ -62,17 +63,15 @@ struct KindEntry {
   FileKind kind;
   const char* extension;
   const char* what;
-  Reader reader;  // null: a kind of file the tool cannot show yet
+  Reader reader;
 };
 
 const KindEntry kKinds[] = {
     {FileKind::workspace, ".wsp", "workspace", ReadWorkspace},
     {FileKind::form, ".frm", "form", ReadFormFile},
-    // The settings documents arrive with the material editor and the
-    // renderer; each then gets its reader here.
-    {FileKind::material, ".mat", "material", nullptr},
-    {FileKind::environment, ".env", "environment", nullptr},
-    {FileKind::renderSettings, ".rdr", "render-settings", nullptr},
+    {FileKind::material, ".mat", "material", ReadMaterialFile},
+    {FileKind::environment, ".env", "environment", ReadEnvironmentFile},
+    {FileKind::renderSettings, ".rdr", "render-settings", ReadRenderSettingsFile},
 };
 
 std::string LowerExtension(const std::string& path) {
@@ -134,11 +133,10 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
   const FileKind kind = KindOfPath(*file);
   const KindEntry* entry = EntryFor(kind);
-  if (entry == nullptr || entry->reader == nullptr) {
+  if (entry == nullptr) {
     std::string ext = LowerExtension(*file);
     std::string problem = "unsupported file type";
     if (!ext.empty()) problem += " '" + ext + "'";
-    if (entry != nullptr) problem += std::string(" (") + entry->what + " files cannot be shown yet)";
     err << "brevoxa-cli info: " << problem << "\n";
     return kExitUsage;
   }

@@ -11,7 +11,7 @@ namespace brevoxa::cli {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the file could not be read
-inline constexpr int kExitUsage = 2;   // bad arguments, or a kind of file not read yet
+inline constexpr int kExitUsage = 2;   // bad arguments, or a kind of file it does not read
 
 // The kinds of file the program keeps, by extension (any letter case).
 enum class FileKind { unknown = 0, workspace = 1, form = 2, material = 3, environment = 4, renderSettings = 5 };

@@ -13,7 +13,13 @@
 #include <iterator>
 #include <sstream>
 
+#include "material/environment.h"
+#include "material/material_doc.h"
+#include "material/texture_check.h"
+#include "persist/archive.h"
+#include "persist/file.h"
 #include "persist/object_store.h"
+#include "render/render_doc.h"
 #include "support/sample_workspace.h"
 #include "support/temp_dir.h"
 #include "ui/recording_ui.h"
@@ -163,13 +169,56 @@ TEST_F(InfoCommand, ChoosesTheReaderByExtensionInAnyCase) {
   EXPECT_EQ(upper.out, Info({SaveSample(), store}).out);
 }
 
-TEST_F(InfoCommand, SettingsFilesAndUnknownKindsAreNotShownYet) {
-  for (const char* name : {"MATERIAL.MAT", "ENVIRONM.ENV", "RENDER.RDR"}) {
+// Writes a settings document through its own record, as its editor saves it.
+void SaveDocument(CObject& document, const std::string& path) {
+  CDiskFile file(path, CDiskFile::modeCreate);
+  CArchive ar(&file, CArchive::store);
+  document.Serialize(ar);
+  ar.Close();
+  file.Close();
+}
+
+TEST_F(InfoCommand, ShowsSettingsFiles) {
+  CMaterialDoc material;
+  auto check = std::make_unique<ICheckTexture>();
+  ICheckTexture::Values values = check->GetValues();
+  values.horizontalRepetitions = 8;
+  values.firstColor = CVector(200, 30, 30);
+  check->SetValues(values);
+  material.AddTexture(std::move(check));
+  SaveDocument(material, dir_.File("TILES.MAT"));
+
+  CEnvironment environment;
+  EnvironmentSettings sky = environment.Settings();
+  sky.shadows = true;
+  sky.stars = 2.5;
+  ASSERT_TRUE(environment.SetSettings(sky));
+  SaveDocument(environment, dir_.File("NIGHT.ENV"));
+
+  CRenderDoc settings;
+  RenderSettings output = settings.Settings();
+  output.width = 640;
+  output.height = 480;
+  output.name = "Preview";
+  output.supersampling = Supersampling::medium;
+  ASSERT_TRUE(settings.SetSettings(output));
+  SaveDocument(settings, dir_.File("FAST.RDR"));
+
+  for (const char* name : {"TILES.MAT", "NIGHT.ENV", "FAST.RDR"}) {
     InfoRun run = Info({dir_.File(name)});
-    EXPECT_EQ(run.code, cli::kExitUsage) << name;
-    EXPECT_NE(run.err.find("unsupported file type"), std::string::npos) << name;
-    EXPECT_NE(run.err.find("cannot be shown yet"), std::string::npos) << name;
+    EXPECT_EQ(run.code, cli::kExitOk) << name;
+    EXPECT_EQ(run.err, "") << name;
+    ExpectGolden(std::string("info_") + name + ".txt", run.out);
   }
+  // A settings file cut short shows the message like any other file.
+  std::string bytes = ReadText(dir_.File("FAST.RDR"));
+  std::ofstream(dir_.File("CUT.RDR"), std::ios::binary) << bytes.substr(0, 9);
+  InfoRun cut = Info({dir_.File("CUT.RDR")});
+  EXPECT_EQ(cut.code, cli::kExitFailed);
+  EXPECT_NE(cut.err.find("Unexpected file format."), std::string::npos);
+}
+
+TEST_F(InfoCommand, UnknownKindsAreRefused) {
   InfoRun other = Info({dir_.File("notes.txt")});
   EXPECT_EQ(other.code, cli::kExitUsage);
   EXPECT_EQ(other.err, "brevoxa-cli info: unsupported file type '.txt'\n");

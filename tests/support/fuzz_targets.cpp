@@ -6,9 +6,13 @@
 #include <vector>
 
 #include "math/view_tran.h"
+#include "material/environment.h"
+#include "material/image_reader.h"
+#include "material/material_doc.h"
 #include "persist/archive.h"
 #include "persist/file.h"
 #include "persist/object_store.h"
+#include "render/render_doc.h"
 #include "scene/camera.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
@@ -132,6 +136,47 @@ FuzzOutcome FuzzFormBody(const uint8_t* data, size_t size) {
                          : form.GetLayers().IsEmpty() && form.GetPoints().IsEmpty();
   if (!sound) outcome = {FuzzOutcome::inconsistent, 0};
   return outcome;
+}
+
+namespace {
+
+template <class Document>
+FuzzOutcome FuzzDocument(const uint8_t* data, size_t size, bool (*isDefault)(const Document&)) {
+  SilentUi ui;
+  ScopedUserInterface quiet(ui);
+  Document document;
+  CMemFile file(std::vector<uint8_t>(data, data + size));
+  CArchive ar(&file, CArchive::load, 128);
+  FuzzOutcome outcome = Outcome([&] { document.Serialize(ar); });
+  for (CObject* orphan : ar.TakeUnownedObjects()) delete orphan;
+  if (outcome.kind != FuzzOutcome::complete && !isDefault(document)) outcome = {FuzzOutcome::inconsistent, 0};
+  return outcome;
+}
+
+bool MaterialIsDefault(const CMaterialDoc& doc) {
+  return doc.Settings() == MaterialSettings() && doc.GetTextureCount() == 0;
+}
+bool EnvironmentIsDefault(const CEnvironment& doc) { return doc.Settings() == EnvironmentSettings(); }
+bool RenderSettingsAreDefault(const CRenderDoc& doc) { return doc.Settings() == RenderSettings(); }
+
+}  // namespace
+
+FuzzOutcome FuzzSettings(SettingsKind kind, const uint8_t* data, size_t size) {
+  switch (kind) {
+    case SettingsKind::material: return FuzzDocument<CMaterialDoc>(data, size, MaterialIsDefault);
+    case SettingsKind::environment: return FuzzDocument<CEnvironment>(data, size, EnvironmentIsDefault);
+    case SettingsKind::renderSettings: return FuzzDocument<CRenderDoc>(data, size, RenderSettingsAreDefault);
+  }
+  return {};
+}
+
+FuzzOutcome FuzzImage(const uint8_t* data, size_t size, const std::string& extension) {
+  ImageReadResult result = DecodeImage(data, size, extension);
+  if (result.error != ImageError::none) return {FuzzOutcome::notSupported, static_cast<int>(result.error)};
+  const Bitmap& b = result.bitmap;
+  if (b.width <= 0 || b.height <= 0 || b.bgr.size() != b.RowBytes() * static_cast<size_t>(b.height))
+    return {FuzzOutcome::inconsistent, 0};
+  return {};
 }
 
 }  // namespace brevoxa::testing

@@ -34,4 +34,15 @@ FuzzOutcome FuzzWorkspace(const uint8_t* data, size_t size);
 // Reads the bytes as the body of a form file into a new form.
 FuzzOutcome FuzzFormBody(const uint8_t* data, size_t size);
 
+// Reads the bytes as a settings file into a new document of the kind. A
+// failed read must leave the document's defaults untouched.
+enum class SettingsKind { material = 1, environment = 2, renderSettings = 3 };
+FuzzOutcome FuzzSettings(SettingsKind kind, const uint8_t* data, size_t size);
+
+// Decodes the bytes as an image file named with the extension. The result
+// is complete for a decoded image and an archive-free failure otherwise;
+// anything inconsistent (a decoded image whose buffer does not match its
+// size) is reported as such.
+FuzzOutcome FuzzImage(const uint8_t* data, size_t size, const std::string& extension);
+
 }  // namespace brevoxa::testing

@@ -1,0 +1,130 @@
+// Corrupt settings files and broken images: every truncation of a valid
+// material, environment and render-settings file, seeded random byte flips
+// of each, and the same for small images of every format. A failed read must
+// leave the document's defaults; a decoded image must match its size. Run
+// under the sanitizer build these also catch leaks and overflows.
+#include <gtest/gtest.h>
+
+#include <Magick++.h>
+
+#include <random>
+
+#include "material/environment.h"
+#include "material/image_reader.h"
+#include "material/material_doc.h"
+#include "material/texture_catalog.h"
+#include "render/render_doc.h"
+#include "support/bytes.h"
+#include "support/fuzz_targets.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::Bytes;
+using testing::FuzzImage;
+using testing::FuzzOutcome;
+using testing::FuzzSettings;
+using testing::SettingsKind;
+
+Bytes MaterialBytes() {
+  CMaterialDoc material;
+  for (TextureKind kind : {TextureKind::bitmap, TextureKind::radialWave, TextureKind::wood, TextureKind::marble,
+                           TextureKind::checkerboard, TextureKind::colorRange, TextureKind::clouds,
+                           TextureKind::granite, TextureKind::roughness})
+    material.AddTexture(MakeTexture(kind));
+  return testing::Store([&](CArchive& ar) { material.Serialize(ar); });
+}
+
+Bytes EnvironmentBytes() {
+  CEnvironment environment;
+  EnvironmentSettings sky = environment.Settings();
+  sky.shadows = true;
+  sky.stars = 12.5;
+  environment.SetSettings(sky);
+  return testing::Store([&](CArchive& ar) { environment.Serialize(ar); });
+}
+
+Bytes RenderSettingsBytes() {
+  CRenderDoc settings;
+  RenderSettings output = settings.Settings();
+  output.name = "Final";
+  output.supersampling = Supersampling::high;
+  settings.SetSettings(output);
+  return testing::Store([&](CArchive& ar) { settings.Serialize(ar); });
+}
+
+struct SettingsCase {
+  const char* what;
+  SettingsKind kind;
+  Bytes bytes;
+};
+
+std::vector<SettingsCase> SettingsCases() {
+  return {{"material", SettingsKind::material, MaterialBytes()},
+          {"environment", SettingsKind::environment, EnvironmentBytes()},
+          {"render settings", SettingsKind::renderSettings, RenderSettingsBytes()}};
+}
+
+TEST(SettingsCorpus, EveryTruncationFailsAndKeepsTheDefaults) {
+  for (const SettingsCase& c : SettingsCases()) {
+    EXPECT_EQ(FuzzSettings(c.kind, c.bytes.data(), c.bytes.size()).kind, FuzzOutcome::complete) << c.what;
+    for (size_t cut = 0; cut < c.bytes.size(); ++cut) {
+      FuzzOutcome outcome = FuzzSettings(c.kind, c.bytes.data(), cut);
+      ASSERT_EQ(outcome.kind, FuzzOutcome::archiveFailure) << c.what << " cut at " << cut;
+      ASSERT_EQ(outcome.cause, CArchiveException::endOfFile) << c.what << " cut at " << cut;
+    }
+  }
+}
+
+TEST(SettingsCorpus, RandomFlipsNeverLeaveAHalfReadDocument) {
+  std::mt19937 random(1206);
+  for (const SettingsCase& c : SettingsCases()) {
+    std::uniform_int_distribution<size_t> position(0, c.bytes.size() - 1);
+    std::uniform_int_distribution<int> value(0, 255), flips(1, 3);
+    for (int round = 0; round < 1500; ++round) {
+      Bytes bytes = c.bytes;
+      for (int i = flips(random); i > 0; --i) bytes[position(random)] = static_cast<uint8_t>(value(random));
+      ASSERT_NE(FuzzSettings(c.kind, bytes.data(), bytes.size()).kind, FuzzOutcome::inconsistent)
+          << c.what << " round " << round;
+    }
+  }
+}
+
+// A small picture in the format the extension names, as the image library
+// writes it.
+Bytes ImageBytes(const std::string& extension) {
+  InitializeImageLibrary();
+  const int width = 7, height = 5;
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < width * height * 3; ++i) rgb.push_back(static_cast<uint8_t>(37 * i));
+  Magick::Image image(width, height, "RGB", Magick::CharPixel, rgb.data());
+  image.magick(extension);
+  Magick::Blob blob;
+  image.write(&blob);
+  const auto* data = static_cast<const uint8_t*>(blob.data());
+  return Bytes(data, data + blob.length());
+}
+
+TEST(ImageCorpus, TruncatedAndFlippedImagesAreRefusedOrWhole) {
+  std::mt19937 random(61206);
+  for (const char* extension : {"BMP", "PNG", "TGA", "TIF", "PCX", "JPG"}) {
+    const Bytes whole = ImageBytes(extension);
+    const std::string name = std::string(".") + extension;
+    ASSERT_EQ(FuzzImage(whole.data(), whole.size(), name).kind, FuzzOutcome::complete) << extension;
+    // Cuts at every few bytes: each either decodes whole-sized or is refused.
+    const size_t step = std::max<size_t>(1, whole.size() / 97);
+    for (size_t cut = 0; cut < whole.size(); cut += step)
+      ASSERT_NE(FuzzImage(whole.data(), cut, name).kind, FuzzOutcome::inconsistent) << extension << " cut " << cut;
+    std::uniform_int_distribution<size_t> position(0, whole.size() - 1);
+    std::uniform_int_distribution<int> value(0, 255);
+    for (int round = 0; round < 150; ++round) {
+      Bytes bytes = whole;
+      for (int i = 0; i < 3; ++i) bytes[position(random)] = static_cast<uint8_t>(value(random));
+      ASSERT_NE(FuzzImage(bytes.data(), bytes.size(), name).kind, FuzzOutcome::inconsistent)
+          << extension << " round " << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brevoxa
