@@ -22,18 +22,6 @@ namespace {
 using testing::ByteWriter;
 using testing::Bytes;
 
-void Double(ByteWriter& w, double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
-}
-
-void Vector(ByteWriter& w, const CVector& v) {
-  Double(w, v.x);
-  Double(w, v.y);
-  Double(w, v.z);
-}
-
 // Every value different, so that two fields swapped cannot go unnoticed.
 EnvironmentSettings Custom() {
   EnvironmentSettings s;
@@ -56,17 +44,17 @@ EnvironmentSettings Custom() {
 Bytes CustomRecord(uint16_t version = 1) {
   ByteWriter w;
   w.Word(version).Word(1);  // shadows
-  Double(w, 2.5);           // fog occluded per unit
-  Double(w, 12.0);          // stars
+  w.Double(2.5);           // fog occluded per unit
+  w.Double(12.0);          // stars
   w.Word(0);                // enable poles
-  Double(w, 0.75);          // pole tension
-  Double(w, 500.0);         // shell size
+  w.Double(0.75);          // pole tension
+  w.Double(500.0);         // shell size
   w.Byte(4).Chars("Dusk");
-  Vector(w, {1, 2, 3});     // positive pole
-  Vector(w, {7, 8, 9});     // negative pole
-  Vector(w, {4, 5, 6});     // horizon
-  Vector(w, {10, 11, 12});  // fog
-  Vector(w, {13, 14, 15});  // ambient
+  w.Vector({1, 2, 3});     // positive pole
+  w.Vector({7, 8, 9});     // negative pole
+  w.Vector({4, 5, 6});     // horizon
+  w.Vector({10, 11, 12});  // fog
+  w.Vector({13, 14, 15});  // ambient
   return w.bytes();
 }
 
@@ -150,13 +138,13 @@ TEST(Environment, RefusesRecordsThatTheFormWouldRefuse) {
     // Written through a document that has not checked the values.
     ByteWriter w;
     w.Word(1).Word(s.shadows);
-    Double(w, s.fogOccludedPerUnit);
-    Double(w, s.stars);
+    w.Double(s.fogOccludedPerUnit);
+    w.Double(s.stars);
     w.Word(s.enablePoles);
-    Double(w, s.poleTension);
-    Double(w, s.shellSize);
+    w.Double(s.poleTension);
+    w.Double(s.shellSize);
     w.Byte(static_cast<uint8_t>(s.name.size())).Chars(s.name);
-    for (const CVector& v : {s.positivePole, s.negativePole, s.horizon, s.fogColor, s.ambientLight}) Vector(w, v);
+    for (const CVector& v : {s.positivePole, s.negativePole, s.horizon, s.fogColor, s.ambientLight}) w.Vector(v);
     return w.bytes();
   };
   const Bytes damaged[] = {

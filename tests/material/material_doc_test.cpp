@@ -47,18 +47,6 @@ namespace {
 using testing::ByteWriter;
 using testing::Bytes;
 
-void Double(ByteWriter& w, double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
-}
-
-void Vector(ByteWriter& w, const CVector& v) {
-  Double(w, v.x);
-  Double(w, v.y);
-  Double(w, v.z);
-}
-
 MaterialSettings Custom() {
   MaterialSettings s;
   s.hardness = 42.5;
@@ -76,13 +64,13 @@ MaterialSettings Custom() {
 ByteWriter CustomHead(uint16_t version = 1, double hardness = 42.5) {
   ByteWriter w;
   w.Word(version).Word(0);  // Phong off
-  Double(w, 1.33);          // index of refraction
-  Double(w, hardness);
+  w.Double(1.33);          // index of refraction
+  w.Double(hardness);
   w.Byte(5).Chars("Glass");
-  Vector(w, {1, 2, 3});     // specular
-  Vector(w, {4, 5, 6});     // reflect
-  Vector(w, {7, 8, 9});     // filter
-  Vector(w, {10, 11, 12});  // colour
+  w.Vector({1, 2, 3});     // specular
+  w.Vector({4, 5, 6});     // reflect
+  w.Vector({7, 8, 9});     // filter
+  w.Vector({10, 11, 12});  // colour
   return w;
 }
 
@@ -163,10 +151,10 @@ TEST(MaterialDoc, TexturesAreObjectsWithTheirClassInTheList) {
   ByteWriter w = CustomHead();
   w.Word(2);
   w.Word(0xFFFF).Class("IGraniteTexture").Word(1);
-  Vector(w, {9, 8, 7});
+  w.Vector({9, 8, 7});
   // The second texture of the same class refers to the class by index 1.
   w.Word(0x8001).Word(1);
-  Vector(w, {1, 1, 1});
+  w.Vector({1, 1, 1});
   CMaterialDoc doc;
   EXPECT_EQ(LoadInto(doc, w.bytes()), 0u);
   ASSERT_EQ(doc.GetTextureCount(), 2u);
@@ -288,7 +276,7 @@ TEST(MaterialDoc, OtherVersionsReadNothingMoreAndKeepTheDefaults) {
   for (uint16_t version : {0, 2, 0xFFFF}) {
     ByteWriter w = CustomHead(version);
     w.Word(1).Word(0xFFFF).Class("IGraniteTexture").Word(1);
-    Vector(w, {9, 8, 7});
+    w.Vector({9, 8, 7});
     CMaterialDoc doc;
     EXPECT_EQ(LoadInto(doc, w.bytes()), w.bytes().size() - 2) << version;
     EXPECT_EQ(doc.Settings(), MaterialSettings{}) << version;
@@ -306,9 +294,9 @@ TEST(MaterialDoc, ADamagedRecordChangesNothing) {
   };
   ByteWriter good = CustomHead();
   good.Word(2).Word(0xFFFF).Class("IGraniteTexture").Word(1);
-  Vector(good, {9, 8, 7});
+  good.Vector({9, 8, 7});
   good.Word(0xFFFF).Class("IMarbleTexture").Word(1);
-  Double(good, 1.0);
+  good.Double(1.0);
   const Bytes full = good.bytes();
 
   struct Case {
@@ -333,7 +321,7 @@ TEST(MaterialDoc, ADamagedRecordChangesNothing) {
   {
     ByteWriter w = CustomHead();
     w.Word(2).Word(0xFFFF).Class("IGraniteTexture").Word(1);
-    Vector(w, {9, 8, 7});
+    w.Vector({9, 8, 7});
     w.Word(2);  // the same texture again
     cases.push_back({"owned twice", w.bytes(), CArchiveException::badIndex});
   }

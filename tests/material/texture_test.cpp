@@ -31,24 +31,12 @@ using testing::Bytes;
 
 constexpr double kTolerance = 1e-9;
 
-void Double(ByteWriter& w, double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
-}
-
-void Vector(ByteWriter& w, const CVector& v) {
-  Double(w, v.x);
-  Double(w, v.y);
-  Double(w, v.z);
-}
-
 // Colour map records: version, then 21 segments of version, type, colour.
 void Map(ByteWriter& w, const ColorMap& map) {
   w.Word(1);
   for (int i = 0; i < ColorMap::kSegmentCount; ++i) {
     w.Word(1).Word(map.GetSegment(i).type);
-    Vector(w, map.GetSegment(i).color);
+    w.Vector(map.GetSegment(i).color);
   }
 }
 
@@ -450,7 +438,7 @@ TEST(TextureRecords, BitmapFieldOrder) {
   w.Word(1).Byte(8).Chars("ROCK.BMP");
   w.Byte(1).Byte(1).Byte(0).Byte(1);  // colour, reflect, filter, bump normal
   w.Word(2).Word(3).Word(4);          // mapping, horizontal, vertical
-  Double(w, 2.5);
+  w.Double(2.5);
   IBitmapTexture t;
   EXPECT_EQ(LoadInto(t, w.bytes()), 0u);
   const IBitmapTexture::Values& v = t.GetValues();
@@ -469,7 +457,7 @@ TEST(TextureRecords, BitmapFieldOrder) {
 TEST(TextureRecords, WaveFieldOrders) {
   ByteWriter rolling;
   rolling.Word(1);
-  for (double d : {0.5, 1.5, 2.5, 3.5}) Double(rolling, d);  // height, X, Y, wave length
+  for (double d : {0.5, 1.5, 2.5, 3.5}) rolling.Double(d);  // height, X, Y, wave length
   rolling.Word(1);
   IRollingBumpsTexture r;
   EXPECT_EQ(LoadInto(r, rolling.bytes()), 0u);
@@ -478,9 +466,9 @@ TEST(TextureRecords, WaveFieldOrders) {
 
   ByteWriter radial;
   radial.Word(1);
-  for (double d : {0.5, 1.5, 2.5}) Double(radial, d);  // height, phase, wave length
+  for (double d : {0.5, 1.5, 2.5}) radial.Double(d);  // height, phase, wave length
   radial.Word(0);
-  Double(radial, 4.5);  // radius at A/2
+  radial.Double(4.5);  // radius at A/2
   IRadialWaveTexture a;
   EXPECT_EQ(LoadInto(a, radial.bytes()), 0u);
   EXPECT_EQ(a.GetValues(), (IRadialWaveTexture::Values{1.5, 4.5, 0.5, 2.5, kMapSphere}));
@@ -490,9 +478,9 @@ TEST(TextureRecords, WaveFieldOrders) {
 TEST(TextureRecords, WoodCheckAndColorRangeFieldOrders) {
   ByteWriter wood;
   wood.Word(1);
-  for (double d : {3.0, 2.0, 0.4, 0.1}) Double(wood, d);  // waves, twist length, base %, ring
-  Vector(wood, {1, 2, 3});
-  Vector(wood, {4, 5, 6});
+  for (double d : {3.0, 2.0, 0.4, 0.1}) wood.Double(d);  // waves, twist length, base %, ring
+  wood.Vector({1, 2, 3});
+  wood.Vector({4, 5, 6});
   IWoodTexture wt;
   EXPECT_EQ(LoadInto(wt, wood.bytes()), 0u);
   EXPECT_EQ(wt.GetValues(), (IWoodTexture::Values{{1, 2, 3}, {4, 5, 6}, 3.0, 2.0, 0.4, 0.1}));
@@ -501,9 +489,9 @@ TEST(TextureRecords, WoodCheckAndColorRangeFieldOrders) {
   ByteWriter check;
   check.Word(1).Word(1).Word(8).Word(9);  // mapping, vertical, horizontal
   check.Byte(0).Byte(1).Byte(1);          // colour, filter, reflect
-  Double(check, 12.5);
-  Vector(check, {7, 8, 9});
-  Vector(check, {10, 11, 12});
+  check.Double(12.5);
+  check.Vector({7, 8, 9});
+  check.Vector({10, 11, 12});
   ICheckTexture ct;
   EXPECT_EQ(LoadInto(ct, check.bytes()), 0u);
   EXPECT_EQ(ct.GetValues(),
@@ -512,7 +500,7 @@ TEST(TextureRecords, WoodCheckAndColorRangeFieldOrders) {
 
   ByteWriter range;
   range.Word(1);
-  Double(range, 0.75);
+  range.Double(0.75);
   range.Word(3);
   Map(range, Ramp());
   IColorRangeTexture rt;

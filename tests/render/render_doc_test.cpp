@@ -22,18 +22,12 @@ namespace {
 using testing::ByteWriter;
 using testing::Bytes;
 
-void Double(ByteWriter& w, double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
-}
-
 // A record of the given version holding the fields of s (supersampling only
 // for version 2).
 Bytes Record(uint16_t version, const RenderSettings& s) {
   ByteWriter w;
   w.Word(version).Word(s.width).Word(s.height).Word(s.depthLimit);
-  Double(w, s.pixelRatio);
+  w.Double(s.pixelRatio);
   w.Word(s.octreeLimit).Word(s.jpegQuality).Byte(s.autoDisplay ? 1 : 0);
   w.Byte(static_cast<uint8_t>(s.name.size())).Chars(s.name);
   if (version == 2) w.Word(static_cast<uint16_t>(s.supersampling));

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "math/vector.h"
 #include "persist/archive.h"
 #include "persist/file.h"
 
@@ -43,6 +45,13 @@ class ByteWriter {
     for (char c : s) bytes_.push_back(static_cast<uint8_t>(c));
     return *this;
   }
+  ByteWriter& Double(double v) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    Dword(static_cast<uint32_t>(bits));
+    return Dword(static_cast<uint32_t>(bits >> 32));
+  }
+  ByteWriter& Vector(const CVector& v) { return Double(v.x).Double(v.y).Double(v.z); }
   // A class description: schema, name length, name.
   ByteWriter& Class(const std::string& name, uint16_t schema = 0) { Word(schema).Word(static_cast<uint16_t>(name.size())); return Chars(name); }
   const Bytes& bytes() const { return bytes_; }
