@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/info_command.h"
+#include "cli/new_form_command.h"
 
 namespace {
 
@@ -15,6 +16,9 @@ void PrintUsage(std::ostream& out) {
          "Commands:\n"
          "  info FILE [--store DIR]   print a workspace (.wsp) or form (.frm) file\n"
          "                            as a tree of every field it holds\n"
+         "  new-form OUT.FRM SHAPE... write a form file of primitives, e.g.\n"
+         "                            --sphere RADIUS HORIZONTAL VERTICAL\n"
+         "                            (new-form --help lists every shape)\n"
          "\n"
          "Options:\n"
          "  --help       show this help and exit\n"
@@ -40,6 +44,10 @@ int main(int argc, char** argv) {
   if (command == "info") {
     std::vector<std::string> args(argv + 2, argv + argc);
     return brevoxa::cli::RunInfo(args, std::cout, std::cerr);
+  }
+  if (command == "new-form") {
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return brevoxa::cli::RunNewForm(args, std::cout, std::cerr);
   }
   std::cerr << "brevoxa-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);

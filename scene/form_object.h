@@ -127,6 +127,24 @@ class IObject : public IRoot {
   void UpdateBounds() override;
   void AddToBounds(CBoundingBox& box) override;
 
+  // --- Generators (primitives.cpp, sweeps.cpp) ---
+
+  // Each adds one new layer (two for Extrude) of polygons over new points,
+  // in the form's local coordinates, and returns it. Values the definition
+  // dialogs would refuse (generator_settings.h), non-finite vectors, and
+  // requests for more than kMaxGeneratedElements points and polygons add
+  // nothing and return null.
+  ILayer* AddDisk(double radius, int divisions, bool centrePoint);
+  ILayer* AddCone(double radius, double height, int divisions, bool closeBottom);
+  ILayer* AddCylinder(double topRadius, double bottomRadius, double height, int divisions, bool closeTop,
+                      bool closeBottom);
+  ILayer* AddSphere(double radius, int horizontalDivisions, int verticalDivisions);
+  ILayer* AddPlane(double width, double height, int horizontalDivisions, int verticalDivisions);
+  // Sweep the selected polygons of the first layer; with none selected the
+  // empty layers are still added. Extrude returns "Extrusion Group".
+  ILayer* Extrude(int divisions, const CVector& translation, const CVector& scale, const CVector& rotation);
+  ILayer* Lathe(int divisions, bool sealedCentre);
+
   // The form's place is its frame's. These move the frame alone; the
   // points and layers follow with UpdateWorldGeometry.
   void SetPosition(const CVector& position) override { frame_.SetPosition(position); }

@@ -1,0 +1,39 @@
+// Ray–polygon tests: where a ray meets a polygon's plane, and whether that
+// point lies inside the polygon, found through the triangles of the fan
+// from the polygon's first vertex.
+#pragma once
+
+#include <span>
+
+#include "render/hit_record.h"
+#include "render/ray.h"
+
+namespace brevoxa {
+
+class IPoint;
+class IPolygon;
+
+// Nearer than this a ray never hits anything: secondary rays start exactly
+// on the surface they leave, and this keeps them from meeting it again.
+inline constexpr double kMinHitDistance = 1e-5;
+// Below this |normal · direction| a ray counts as running in the plane.
+inline constexpr double kParallelTolerance = 1e-5;
+
+// The distance t along the ray to the polygon's plane (normal · X = planeD).
+// False when the ray is parallel to the plane, or the polygon has no normal.
+bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t);
+// The same for a plane given by its normal and distance.
+bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray, double& t);
+
+// Whether the point at distance t lies inside the polygon. On success the
+// record receives the point, t, the fan coordinates and the fan triangle's
+// vertices; on failure it is left as it was. The polygon's normal must be
+// computed (its dominant axis chooses the projection plane).
+bool ContainsHit(const IPolygon& polygon, HitRecord& hit, const Ray& ray, double t);
+
+// The same test over vertices given in order, projected along dominantAxis
+// (1 X, 2 Y, 3 Z): the octree keeps each polygon's vertices in an array.
+bool ContainsHit(std::span<const IPoint* const> vertices, int dominantAxis, HitRecord& hit,
+                 const Ray& ray, double t);
+
+}  // namespace brevoxa

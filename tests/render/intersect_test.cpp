@@ -1,0 +1,222 @@
+// Ray–polygon tests: plane distances, the fan coordinates and which fan
+// triangle answers, the parallel tolerance, and degenerate polygons.
+#include "render/intersect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "scene/form_object.h"
+#include "scene/layer.h"
+#include "scene/point.h"
+#include "scene/polygon.h"
+
+namespace brevoxa {
+namespace {
+
+// A form of free-standing polygons whose points sit at the given world
+// positions (local and world alike).
+class Polygons {
+ public:
+  Polygons() {
+    layer_ = new ILayer;
+    form_.GetLayers().AddTail(layer_);
+  }
+
+  IPolygon& Add(const std::vector<CVector>& corners) {
+    auto* polygon = new IPolygon;
+    for (const CVector& c : corners) {
+      auto* point = new IPoint(c);
+      point->world = c;
+      form_.GetPoints().AddTail(point);
+      polygon->AddPoint(point);
+    }
+    layer_->GetPolygons().AddTail(polygon);
+    polygon->ComputeNormal();
+    return *polygon;
+  }
+
+ private:
+  IObject form_;
+  ILayer* layer_;
+};
+
+const CVector* World(const IPoint* p) { return p ? &p->world : nullptr; }
+
+Ray MakeRay(const CVector& origin, const CVector& direction) { return {origin, direction}; }
+
+TEST(IntersectPlane, GivesTheDistanceToThePlaneFromEitherSide) {
+  Polygons scene;
+  const IPolygon& square = scene.Add({{0, 0, 2}, {1, 0, 2}, {1, 1, 2}, {0, 1, 2}});
+  double t = 0;
+  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, 7}, {0, 0, -1}), t));
+  EXPECT_DOUBLE_EQ(t, 5.0);
+  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, -1}, {0, 0, 1}), t));
+  EXPECT_DOUBLE_EQ(t, 3.0);
+  // Behind the origin the distance is negative; the callers reject it.
+  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, 7}, {0, 0, 1}), t));
+  EXPECT_DOUBLE_EQ(t, -5.0);
+}
+
+TEST(IntersectPlane, TreatsRaysWithinTheToleranceAsParallel) {
+  Polygons scene;
+  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  double t = 42;
+  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 0}), t));
+  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 0.9e-5}), t));
+  EXPECT_EQ(t, 42) << "a refused plane test leaves t alone";
+  EXPECT_TRUE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 1.1e-5}), t));
+}
+
+TEST(IntersectPlane, RefusesNaNDirectionsAndPolygonsWithoutANormal) {
+  Polygons scene;
+  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const IPolygon& sliver = scene.Add({{0, 0, 0}, {1, 1, 1}, {2, 2, 2}});
+  double t = 0;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {nan, 0, -1}), t));
+  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {0, 0, nan}), t));
+  EXPECT_FALSE(IntersectPlane(sliver, MakeRay({0, 0, 1}, {0, 0, -1}), t));
+}
+
+TEST(ContainsHit, FindsThePointInTheFirstFanTriangleThatHoldsIt) {
+  Polygons scene;
+  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const auto q = [&](int i) { return static_cast<const IPoint*>(*std::next(square.GetPoints().begin(), i)); };
+  const Ray down = MakeRay({0.75, 0.25, 3}, {0, 0, -1});
+  HitRecord hit;
+  ASSERT_TRUE(ContainsHit(square, hit, down, 3.0));
+  EXPECT_DOUBLE_EQ(hit.t, 3.0);
+  EXPECT_EQ(hit.point, CVector(0.75, 0.25, 0));
+  EXPECT_DOUBLE_EQ(hit.alpha, 0.5);
+  EXPECT_DOUBLE_EQ(hit.beta, 0.25);
+  EXPECT_EQ(hit.q0, q(0));
+  EXPECT_EQ(hit.qi, q(1));
+  EXPECT_EQ(hit.qi1, q(2));
+
+  // Past the first diagonal the second triangle (q0, q2, q3) answers.
+  ASSERT_TRUE(ContainsHit(square, hit, MakeRay({0.25, 0.75, 3}, {0, 0, -1}), 3.0));
+  EXPECT_DOUBLE_EQ(hit.alpha, 0.25);
+  EXPECT_DOUBLE_EQ(hit.beta, 0.5);
+  EXPECT_EQ(hit.qi, q(2));
+  EXPECT_EQ(hit.qi1, q(3));
+
+  // On the shared diagonal the first triangle wins.
+  ASSERT_TRUE(ContainsHit(square, hit, MakeRay({0.5, 0.5, 3}, {0, 0, -1}), 3.0));
+  EXPECT_EQ(hit.qi, q(1));
+  EXPECT_DOUBLE_EQ(hit.alpha, 0.0);
+  EXPECT_DOUBLE_EQ(hit.beta, 0.5);
+}
+
+TEST(ContainsHit, SolvesTheFanWhenTheSecondVertexSharesTheFirstCoordinate) {
+  Polygons scene;
+  // q1 lies straight above q0 in the projection, so u1 is exactly 0.
+  const IPolygon& triangle = scene.Add({{0, 0, 0}, {0, 1, 0}, {1, 1, 0}});
+  HitRecord hit;
+  ASSERT_TRUE(ContainsHit(triangle, hit, MakeRay({0.25, 0.5, 1}, {0, 0, -1}), 1.0));
+  EXPECT_DOUBLE_EQ(hit.beta, 0.25);
+  EXPECT_DOUBLE_EQ(hit.alpha, 0.25);
+  EXPECT_FALSE(ContainsHit(triangle, hit, MakeRay({0.5, 0.25, 1}, {0, 0, -1}), 1.0));
+}
+
+TEST(ContainsHit, ProjectsAlongTheDominantAxis) {
+  Polygons scene;
+  // A square in the plane x = 2 (projected onto y, z) and one in y = -1
+  // (projected onto x, z); each is hit only within its own outline.
+  const IPolygon& wallX = scene.Add({{2, 0, 0}, {2, 1, 0}, {2, 1, 1}, {2, 0, 1}});
+  const IPolygon& wallY = scene.Add({{0, -1, 0}, {0, -1, 1}, {1, -1, 1}, {1, -1, 0}});
+  ASSERT_EQ(wallX.GetDominantAxis(), 1);
+  ASSERT_EQ(wallY.GetDominantAxis(), 2);
+  HitRecord hit;
+  EXPECT_TRUE(ContainsHit(wallX, hit, MakeRay({0, 0.5, 0.5}, {1, 0, 0}), 2.0));
+  EXPECT_FALSE(ContainsHit(wallX, hit, MakeRay({0, 1.5, 0.5}, {1, 0, 0}), 2.0));
+  EXPECT_TRUE(ContainsHit(wallY, hit, MakeRay({0.5, 0, 0.5}, {0, -1, 0}), 1.0));
+  EXPECT_FALSE(ContainsHit(wallY, hit, MakeRay({0.5, 0, 1.5}, {0, -1, 0}), 1.0));
+}
+
+TEST(ContainsHit, FailsWithoutTouchingTheRecordOutsideAndOnDegenerateInput) {
+  Polygons scene;
+  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const IPolygon& segment = scene.Add({{0, 0, 0}, {1, 0, 0}});
+  const IPolygon& sliver = scene.Add({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
+  IPolygon empty;
+  HitRecord hit;
+  hit.t = 99;
+  EXPECT_FALSE(ContainsHit(square, hit, MakeRay({1.5, 0.5, 1}, {0, 0, -1}), 1.0));
+  EXPECT_FALSE(ContainsHit(square, hit, MakeRay({0.5, 0.5, 1}, {0, 0, -1}),
+                           std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_FALSE(ContainsHit(segment, hit, MakeRay({0.5, 0, 1}, {0, 0, -1}), 1.0));
+  EXPECT_FALSE(ContainsHit(sliver, hit, MakeRay({0.5, 0, 1}, {0, 0, -1}), 1.0));
+  EXPECT_FALSE(ContainsHit(empty, hit, MakeRay({0.5, 0, 1}, {0, 0, -1}), 1.0));
+  EXPECT_EQ(hit.t, 99);
+  EXPECT_EQ(hit.q0, nullptr);
+}
+
+// For random triangles and random points inside them, the fan coordinates
+// give back the point's weights and the plane distance gives back the ray's
+// length; points pushed outside are refused.
+TEST(ContainsHit, RecoversBarycentricWeightsOfRandomTriangles) {
+  std::mt19937 random(20240611);
+  std::uniform_real_distribution<double> coordinate(-10.0, 10.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  Polygons scene;
+  int tested = 0;
+  for (int round = 0; round < 500; ++round) {
+    const CVector a(coordinate(random), coordinate(random), coordinate(random));
+    const CVector b(coordinate(random), coordinate(random), coordinate(random));
+    const CVector c(coordinate(random), coordinate(random), coordinate(random));
+    const IPolygon& triangle = scene.Add({a, b, c});
+    // Slivers make the weights ill-conditioned; they are not what this checks.
+    if ((b - a).Cross(c - a).Length() < 1.0) continue;
+    double wb = unit(random), wc = unit(random);
+    if (wb + wc > 1) {
+      wb = 1 - wb;
+      wc = 1 - wc;
+    }
+    const CVector inside = a + (b - a) * wb + (c - a) * wc;
+    CVector origin = inside + triangle.GetNormal() * (1 + 5 * unit(random));
+    Ray ray = MakeRay(origin, inside - origin);
+    ray.direction.Normalize();
+    double t = 0;
+    ASSERT_TRUE(IntersectPlane(triangle, ray, t));
+    EXPECT_NEAR(t, (inside - origin).Length(), 1e-9);
+    HitRecord hit;
+    ASSERT_TRUE(ContainsHit(triangle, hit, ray, t)) << "round " << round;
+    EXPECT_NEAR(hit.alpha, wb, 1e-7);
+    EXPECT_NEAR(hit.beta, wc, 1e-7);
+
+    const CVector outside = a + (b - a) * (1.2 + wb) + (c - a) * wc;
+    origin = outside + triangle.GetNormal();
+    ray = MakeRay(origin, triangle.GetNormal() * -1);
+    EXPECT_FALSE(ContainsHit(triangle, hit, ray, 1.0)) << "round " << round;
+    ++tested;
+  }
+  EXPECT_GT(tested, 400);
+}
+
+TEST(ContainsHit, TheArrayFormAgreesWithThePolygonForm) {
+  Polygons scene;
+  const IPolygon& pentagon = scene.Add({{0, 0, 1}, {2, 0, 1}, {3, 1, 1}, {1, 3, 1}, {-1, 1, 1}});
+  std::vector<const IPoint*> vertices;
+  for (const IDrawable* p : pentagon.GetPoints()) vertices.push_back(static_cast<const IPoint*>(p));
+  for (double x = -1.5; x <= 3.5; x += 0.25) {
+    for (double y = -0.5; y <= 3.5; y += 0.25) {
+      const Ray ray = MakeRay({x, y, 2}, {0, 0, -1});
+      HitRecord fromPolygon, fromArray;
+      const bool a = ContainsHit(pentagon, fromPolygon, ray, 1.0);
+      const bool b = ContainsHit(vertices, pentagon.GetDominantAxis(), fromArray, ray, 1.0);
+      ASSERT_EQ(a, b) << x << ", " << y;
+      if (!a) continue;
+      EXPECT_EQ(fromPolygon.alpha, fromArray.alpha);
+      EXPECT_EQ(fromPolygon.beta, fromArray.beta);
+      EXPECT_EQ(World(fromPolygon.qi), World(fromArray.qi));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brevoxa

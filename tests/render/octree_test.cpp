@@ -1,0 +1,801 @@
+// The octree: child numbering and tie rules, list order, the overlap test,
+// the slab test, nearest hits against brute force, the shadow walk, the
+// counters, and empty and degenerate scenes.
+#include "render/octree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "render/intersect.h"
+#include "scene/camera.h"
+#include "scene/form_object.h"
+#include "scene/layer.h"
+#include "scene/light.h"
+#include "scene/ob_list.h"
+#include "scene/point.h"
+#include "scene/polygon.h"
+
+namespace brevoxa {
+namespace {
+
+using octree_detail::PolygonOverlapsUnitCube;
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A scene list built by hand: cameras that span the box, and forms of
+// free-standing polygons whose points are placed directly in the world.
+class Scene {
+ public:
+  ~Scene() { items_.DeleteAll(); }
+
+  const IObList& Items() const { return items_; }
+  void Add(IDrawable* item) { items_.AddTail(item); }
+
+  // A camera whose eye, target and up point widen the box to the cube
+  // [-size, size]³, so that the root's centre is exactly the origin.
+  void AddCamera(double size = 1.0) {
+    auto* camera = new ICamera;
+    camera->SetPosition({-size, -size, -size});
+    camera->SetTarget({size, size, size});
+    camera->SetUpPoint({size, -size, size});
+    items_.AddTail(camera);
+  }
+
+  IObject& AddForm() {
+    auto* form = new IObject;
+    form->GetLayers().AddTail(new ILayer);
+    items_.AddTail(form);
+    return *form;
+  }
+
+  IPolygon& AddPolygon(IObject& form, const std::vector<CVector>& corners) {
+    auto* polygon = new IPolygon;
+    for (const CVector& c : corners) {
+      auto* point = new IPoint(c);
+      point->world = c;
+      form.GetPoints().AddTail(point);
+      polygon->AddPoint(point);
+    }
+    static_cast<ILayer*>(form.GetLayers().GetHead())->GetPolygons().AddTail(polygon);
+    polygon->ComputeNormal();
+    return *polygon;
+  }
+
+  IPolygon& AddPolygon(const std::vector<CVector>& corners) {
+    if (!defaultForm_) defaultForm_ = &AddForm();
+    return AddPolygon(*defaultForm_, corners);
+  }
+
+  std::vector<const IPolygon*> AllPolygons() const {
+    std::vector<const IPolygon*> all;
+    for (const IDrawable* item : items_) {
+      if (!item->IsKindOf(RUNTIME_CLASS(IObject))) continue;
+      for (const IDrawable* layer : static_cast<const IObject*>(item)->GetLayers()) {
+        for (const IDrawable* p : static_cast<const ILayer*>(layer)->GetPolygons()) {
+          all.push_back(static_cast<const IPolygon*>(p));
+        }
+      }
+    }
+    return all;
+  }
+
+ private:
+  IObList items_;
+  IObject* defaultForm_ = nullptr;
+};
+
+Ray MakeRay(const CVector& origin, CVector direction) {
+  direction.Normalize();
+  return {origin, direction};
+}
+
+// A square of side 2 × half around the centre, in the plane of the given
+// axis (0 x, 1 y, 2 z).
+std::vector<CVector> Square(const CVector& centre, double half, int axis) {
+  std::vector<CVector> corners;
+  const double s[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+  for (const auto& c : s) {
+    CVector v = centre;
+    double* a[3] = {&v.x, &v.y, &v.z};
+    *a[(axis + 1) % 3] += c[0] * half;
+    *a[(axis + 2) % 3] += c[1] * half;
+    corners.push_back(v);
+  }
+  return corners;
+}
+
+// The nearest hit over every polygon, with the same distance window and
+// the same containment test as the octree.
+bool BruteForceNearest(const std::vector<const IPolygon*>& polygons, const Ray& ray, double maxDistance,
+                       HitRecord& best) {
+  bool found = false;
+  double window = maxDistance;
+  for (const IPolygon* polygon : polygons) {
+    double t;
+    if (!IntersectPlane(*polygon, ray, t) || !(t >= kMinHitDistance && t < window)) continue;
+    HitRecord hit;
+    if (!ContainsHit(*polygon, hit, ray, t)) continue;
+    best = hit;
+    best.polygon = polygon;
+    window = t;
+    found = true;
+  }
+  return found;
+}
+
+std::vector<const IPolygon*> ListedPolygons(const OctreeCell& cell) {
+  std::vector<const IPolygon*> listed;
+  for (const OctreeEntry* entry : cell.entries) listed.push_back(entry->polygon);
+  return listed;
+}
+
+// --- Building ---
+
+TEST(OctreeBuild, AnEmptySceneHasEightEmptyChildrenAndEveryRayMisses) {
+  Scene scene;
+  scene.AddCamera();
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
+  EXPECT_EQ(counters.octreeSize, 8u);
+  ASSERT_FALSE(tree.GetRoot().IsLeaf());
+  for (const OctreeCell& child : tree.GetRoot().children->cells) {
+    EXPECT_TRUE(child.IsLeaf());
+    EXPECT_TRUE(child.entries.empty());
+  }
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> u(-0.9, 0.9);
+  HitRecord hit;
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_FALSE(tree.FindNearestHit(MakeRay({u(random), u(random), u(random)}, {u(random), u(random), u(random)}),
+                                     Octree::kMaxHitDistance, hit, counters));
+  }
+  EXPECT_EQ(counters.polygonHitTests, 0u);
+}
+
+TEST(OctreeBuild, ASceneWithNothingAtAllStillAnswers) {
+  IObList nothing;
+  RenderCounters counters;
+  const Octree tree = BuildOctree(nothing, 6, 4, counters);
+  EXPECT_EQ(counters.octreeSize, 8u);
+  HitRecord hit;
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0, 0, 0}, {1, 0, 0}), 1e14, hit, counters));
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0, 0, 0}, {1, 0, 0}), 10, counters, [](const HitRecord&) { return true; }),
+            ShadowWalkEnd::outsideScene);
+  const Octree unbuilt;
+  EXPECT_FALSE(unbuilt.FindNearestHit(MakeRay({0, 0, 0}, {1, 0, 0}), 1e14, hit, counters));
+}
+
+TEST(OctreeBuild, RootBoxIsTheBoxOfFormsAndCamerasWidened) {
+  Scene scene;
+  scene.AddCamera(1.0);
+  scene.AddPolygon({{2, 0, 0}, {3, 0, 0}, {3, 1, 0}});
+  auto* light = new ILight;
+  light->SetPosition({50, 50, 50});
+  scene.Add(light);
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  EXPECT_EQ(tree.GetRootBox().min, CVector(-1 - 1e-5, -1 - 1e-5, -1 - 1e-5));
+  EXPECT_EQ(tree.GetRootBox().max, CVector(3 + 1e-5, 1 + 1e-5, 1 + 1e-5));
+  EXPECT_EQ(tree.GetEntries().size(), 1u);
+}
+
+// Child i takes the halves the numbering table gives; one small triangle
+// sits in each octant, and a point on a centre plane belongs to the low half.
+TEST(OctreeBuild, NumbersChildrenByTheirHalvesAndSendsTiesLow) {
+  Scene scene;
+  scene.AddCamera();
+  const bool highX[8] = {true, true, true, true, false, false, false, false};
+  const bool highY[8] = {true, false, false, true, true, false, false, true};
+  const bool highZ[8] = {true, true, false, false, true, true, false, false};
+  std::vector<const IPolygon*> inOctant(8);
+  for (int i = 0; i < 8; ++i) {
+    const CVector c(highX[i] ? 0.5 : -0.5, highY[i] ? 0.5 : -0.5, highZ[i] ? 0.5 : -0.5);
+    inOctant[i] = &scene.AddPolygon({c, c + CVector(0.1, 0, 0), c + CVector(0, 0.1, 0.1)});
+  }
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  EXPECT_EQ(counters.octreeSize, 8u);
+  const OctreeChildren& children = *tree.GetRoot().children;
+  EXPECT_EQ(children.centre, CVector(0, 0, 0));
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(ListedPolygons(children.cells[i]), std::vector<const IPolygon*>{inOctant[i]}) << "child " << i;
+    const CVector probe(highX[i] ? 0.5 : -0.5, highY[i] ? 0.5 : -0.5, highZ[i] ? 0.5 : -0.5);
+    const OctreeLeaf leaf = tree.FindLeaf(probe);
+    EXPECT_EQ(leaf.cell, &children.cells[i]) << "child " << i;
+    EXPECT_EQ(leaf.box.min.x, highX[i] ? 0.0 : -1 - 1e-5);
+  }
+  EXPECT_EQ(tree.FindLeaf({0, 0, 0}).cell, &children.cells[6]);
+  EXPECT_EQ(tree.FindLeaf({0.5, 0, 0}).cell, &children.cells[2]);
+  EXPECT_EQ(tree.FindLeaf({0, 0.5, 0.5}).cell, &children.cells[4]);
+}
+
+// New entries go to the front of each list: the root lists the scene's
+// polygons last first, each level below reverses its parent's order.
+TEST(OctreeBuild, ListsEntriesInAlternatingOrderPerLevel) {
+  Scene scene;
+  scene.AddCamera();
+  std::vector<const IPolygon*> made;
+  for (int i = 0; i < 5; ++i) {
+    const double z = 0.1 + 0.15 * i;
+    made.push_back(&scene.AddPolygon({{0.2, 0.2, z}, {0.8, 0.2, z}, {0.8, 0.8, z}}));
+  }
+  RenderCounters shallowCounters;
+  const Octree shallow = BuildOctree(scene.Items(), 1, 4, shallowCounters);
+  ASSERT_EQ(shallow.GetEntries().size(), 5u);
+  EXPECT_EQ(shallow.GetEntries().front().polygon, made.back());
+  EXPECT_EQ(ListedPolygons(shallow.GetRoot().children->cells[0]), made);
+
+  RenderCounters deepCounters;
+  const Octree deep = BuildOctree(scene.Items(), 2, 4, deepCounters);
+  EXPECT_EQ(deepCounters.octreeSize, 16u);
+  const OctreeCell& child = deep.GetRoot().children->cells[0];
+  ASSERT_FALSE(child.IsLeaf());
+  EXPECT_TRUE(child.entries.empty()) << "only leaves keep lists";
+  const OctreeCell& leaf = *deep.FindLeaf({0.6, 0.4, 0.4}).cell;
+  std::vector<const IPolygon*> listed = ListedPolygons(leaf);
+  ASSERT_GE(listed.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end(), [&](const IPolygon* a, const IPolygon* b) {
+    return std::find(made.begin(), made.end(), a) > std::find(made.begin(), made.end(), b);
+  })) << "level 2 lists the scene's order reversed";
+}
+
+// Whatever the box, a polygon exactly in a centre plane lands in the cells
+// on both sides, though normalising it may round it just past their faces.
+TEST(OctreeBuild, ListsAPolygonInACentrePlaneOnBothSidesForAnyBox) {
+  std::mt19937 random(2024);
+  std::uniform_real_distribution<double> corner(-50, 50);
+  int missing = 0;
+  for (int round = 0; round < 300; ++round) {
+    Scene scene;
+    auto* camera = new ICamera;
+    const CVector lo(corner(random), corner(random), corner(random));
+    const CVector hi = lo + CVector(std::fabs(corner(random)) + 0.1, std::fabs(corner(random)) + 0.1,
+                                    std::fabs(corner(random)) + 0.1);
+    camera->SetPosition(lo);
+    camera->SetTarget(hi);
+    camera->SetUpPoint(lo);
+    scene.Add(camera);
+    const CVector margin(1e-5, 1e-5, 1e-5);
+    const CVector centre = ((lo - margin) + (hi + margin)) / 2;
+    const CVector quarter = (hi - lo) / 4;
+    // In the plane x = centre.x, spanning the high y and z quarter.
+    scene.AddPolygon({{centre.x, centre.y + quarter.y * 0.5, centre.z + quarter.z * 0.5},
+                      {centre.x, centre.y + quarter.y * 1.5, centre.z + quarter.z * 0.5},
+                      {centre.x, centre.y + quarter.y * 1.0, centre.z + quarter.z * 1.5}});
+    RenderCounters counters;
+    const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+    ASSERT_EQ(tree.GetRoot().children->centre, centre);
+    const auto& cells = tree.GetRoot().children->cells;
+    if (cells[0].entries.size() != 1 || cells[4].entries.size() != 1) ++missing;
+  }
+  EXPECT_EQ(missing, 0);
+}
+
+TEST(OctreeBuild, StopsSubdividingOnRequestAndReportsTheFirstLevel) {
+  Scene scene;
+  scene.AddCamera();
+  for (int i = 0; i < 40; ++i) {
+    const double z = -0.9 + 0.045 * i;
+    scene.AddPolygon({{-0.9, -0.9, z}, {0.9, -0.9, z}, {0.9, 0.9, z}});
+  }
+  std::vector<int> positions;
+  int asked = 0;
+  OctreeBuildHooks hooks;
+  hooks.stopRequested = [&] { return ++asked >= 1; };
+  hooks.reportPosition = [&](int position) { positions.push_back(position); };
+  RenderCounters counters;
+  const Octree stopped = BuildOctree(scene.Items(), 6, 4, counters, hooks);
+  EXPECT_EQ(counters.octreeSize, 8u);
+  EXPECT_EQ(positions, (std::vector<int>{125, 250, 375, 500, 625, 750, 875, 1000}));
+
+  // The partial tree still answers.
+  HitRecord hit;
+  EXPECT_TRUE(stopped.FindNearestHit(MakeRay({0.5, -0.5, 0.95}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_NEAR(hit.t, 0.95 - (-0.9 + 0.045 * 39), 1e-12);
+
+  RenderCounters full;
+  BuildOctree(scene.Items(), 6, 4, full);
+  EXPECT_GT(full.octreeSize, 8u);
+}
+
+// --- The polygon–cube test ---
+
+TEST(PolygonCube, AcceptsVerticesInsideAndEdgesOrFacesThroughTheCube) {
+  // A vertex inside.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{0, 0, 0}, {3, 0, 0}, {3, 3, 0}}, {0, 0, 1}));
+  // No vertex inside, an edge straight through.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-2, 0, 0}, {2, 0, 0}, {2, 5, 0}}, {0, 0, 1}));
+  // A big triangle around the cube: no vertex and no edge in it, only the face.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 0.1}, {9, -9, 0.1}, {0, 9, 0.1}}, {0, 0, 1}));
+  // Slanted the same way, cutting the cube's corner region.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 1.3}, {9, -9, -1.3}, {0, 9, 0}}, {2.6, 0, 18}));
+  // Exactly in a face of the cube.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.5, -2, -2}, {0.5, 2, -2}, {0.5, 0, 2}}, {1, 0, 0}));
+}
+
+TEST(PolygonCube, RejectsPolygonsBeyondAFaceAnEdgeOrACorner) {
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.6, -2, -2}, {0.6, 2, -2}, {0.6, 0, 2}}, {1, 0, 0}));
+  // Beyond the edge bevel x + y > 1, though each vertex is inside two slabs.
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.6, 0.45, 0}, {0.45, 0.6, 0}, {0.6, 0.6, 0.1}},
+                                       {0, 0, 1}));
+  // Beyond the corner bevel x + y + z > 1.5.
+  EXPECT_FALSE(PolygonOverlapsUnitCube(
+      std::vector<CVector>{{0.52, 0.52, 0.48}, {0.52, 0.48, 0.52}, {0.48, 0.52, 0.52}}, {1, 1, 1}));
+  // A big triangle whose plane misses the cube.
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 0.7}, {9, -9, 0.7}, {0, 9, 0.7}}, {0, 0, 1}));
+  // A triangle in the cube's middle plane that passes the corner (0.5, 0.5)
+  // along 2x + y = 1.7: no trivial rejection applies and no edge meets the
+  // cube, so the diagonal test must refuse it.
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-2, 5.7, 0}, {2.5, -3.3, 0}, {5, 5, 0}}, {0, 0, 1}));
+}
+
+TEST(PolygonCube, DegenerateInputIsRefusedOrTestedWithoutTrouble) {
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{}, {0, 0, 1}));
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{kNaN, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1}));
+  // A segment through the cube overlaps; one beside it does not.
+  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 0, 0}, {3, 0, 0}}, {0, 0, 1}));
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 2, 0}, {3, 2, 0}}, {0, 0, 1}));
+  // A zero normal (collinear points) cannot use the diagonal test.
+  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 2, 0}, {0, 2, 0}, {3, 2, 0}}, {0, 0, 0}));
+}
+
+// No false negatives: whenever a sampled point of a random triangle lies
+// inside the cube, the test reports overlap; whenever every point of a fine
+// sample is far outside, it may say either.
+TEST(PolygonCube, NeverMissesASampledPointInsideTheCube) {
+  std::mt19937 random(99);
+  std::uniform_real_distribution<double> c(-1.6, 1.6);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int overlapping = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::vector<CVector> v = {{c(random), c(random), c(random)},
+                                    {c(random), c(random), c(random)},
+                                    {c(random), c(random), c(random)}};
+    const CVector normal = (v[2] - v[1]).Cross(v[1] - v[0]);
+    bool sampledInside = false;
+    for (int s = 0; s < 400 && !sampledInside; ++s) {
+      double a = unit(random), b = unit(random);
+      if (a + b > 1) {
+        a = 1 - a;
+        b = 1 - b;
+      }
+      const CVector p = v[0] + (v[1] - v[0]) * a + (v[2] - v[0]) * b;
+      sampledInside = std::fabs(p.x) < 0.5 && std::fabs(p.y) < 0.5 && std::fabs(p.z) < 0.5;
+    }
+    if (!sampledInside) continue;
+    ++overlapping;
+    EXPECT_TRUE(PolygonOverlapsUnitCube(v, normal)) << "round " << round;
+  }
+  EXPECT_GT(overlapping, 300);
+}
+
+// --- The slab test ---
+
+TEST(RayBoxIntersect, GivesEntryAndExitOrTheExitTwiceFromInside) {
+  CBoundingBox box;
+  box.min = {-1, -1, -1};
+  box.max = {1, 1, 1};
+  BoxHit hit = RayBoxIntersect(box, MakeRay({-5, 0, 0}, {1, 0, 0}));
+  ASSERT_TRUE(hit.hit);
+  EXPECT_DOUBLE_EQ(hit.entry, 4.0);
+  EXPECT_DOUBLE_EQ(hit.exit, 6.0);
+  hit = RayBoxIntersect(box, MakeRay({0, 0, 0.5}, {0, 0, 1}));
+  ASSERT_TRUE(hit.hit);
+  EXPECT_DOUBLE_EQ(hit.entry, 0.5);
+  EXPECT_DOUBLE_EQ(hit.exit, 0.5);
+  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({-5, 0, 0}, {-1, 0, 0})).hit) << "behind";
+  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({-5, 3, 0}, {1, 0, 0})).hit) << "beside";
+  // An exit nearer than 0.001 is no hit at all.
+  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({0, 0, 0.9995}, {0, 0, 1})).hit);
+  // An entry nearer than 0.001 counts as starting inside.
+  hit = RayBoxIntersect(box, MakeRay({0, 0, 1.0005}, {0, 0, -1}));
+  ASSERT_TRUE(hit.hit);
+  EXPECT_EQ(hit.entry, hit.exit);
+}
+
+TEST(RayBoxIntersect, TreatsDirectionsWithinTheToleranceAsParallel) {
+  CBoundingBox box;
+  box.min = {0, 0, 0};
+  box.max = {1, 1, 1};
+  // The y slope would reach the box after 2e5 units; within 1e-5 it is
+  // parallel, and the origin lies outside the y slab.
+  EXPECT_FALSE(RayBoxIntersect(box, {{-5, -2, 0.5}, {1, 1e-5, 0}}).hit);
+  EXPECT_TRUE(RayBoxIntersect(box, {{-5, 0.5, 0.5}, {1, 1e-5, 0}}).hit);
+  EXPECT_TRUE(RayBoxIntersect(box, {{-5, -2, 0.5}, {1, 0.5, 0}}).hit);
+}
+
+TEST(RayBoxIntersect, MissesForNaNAndInfiniteRays) {
+  CBoundingBox box;
+  box.min = {-1, -1, -1};
+  box.max = {1, 1, 1};
+  EXPECT_FALSE(RayBoxIntersect(box, {{0, 0, 0}, {kNaN, 0, 0}}).hit);
+  EXPECT_FALSE(RayBoxIntersect(box, {{0, kNaN, 0}, {1, 0, 0}}).hit);
+  EXPECT_FALSE(RayBoxIntersect(box, {{0, 0, std::numeric_limits<double>::infinity()}, {0, 0, -1}}).hit);
+}
+
+// --- Queries ---
+
+TEST(FindNearestHit, FindsAPolygonInACellFaceFromBothSides) {
+  Scene scene;
+  scene.AddCamera();
+  // Enough polygons to divide the cells on both sides of x = 0 and x = 0.5.
+  const IPolygon& wall = scene.AddPolygon(Square({0, 0.3, 0.3}, 0.2, 0));
+  const IPolygon& inner = scene.AddPolygon(Square({0.5, 0.3, 0.3}, 0.2, 0));
+  for (int i = 0; i < 12; ++i) scene.AddPolygon(Square({0.1 * (i - 6), 0.7, 0.7}, 0.05, 0));
+  for (int depth : {1, 2, 3, 5}) {
+    RenderCounters counters;
+    const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
+    HitRecord hit;
+    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.25, 0.3, 0.3}, {-1, 0, 0}), 1e14, hit, counters));
+    EXPECT_EQ(hit.polygon, &wall) << "depth " << depth;
+    EXPECT_DOUBLE_EQ(hit.t, 0.25);
+    ASSERT_TRUE(tree.FindNearestHit(MakeRay({-0.25, 0.3, 0.3}, {1, 0, 0}), 1e14, hit, counters));
+    EXPECT_EQ(hit.polygon, &wall) << "depth " << depth;
+    EXPECT_DOUBLE_EQ(hit.t, 0.25);
+    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.75, 0.3, 0.3}, {-1, 0, 0}), 1e14, hit, counters));
+    EXPECT_EQ(hit.polygon, &inner) << "depth " << depth;
+    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.25, 0.3, 0.3}, {1, 0, 0}), 1e14, hit, counters));
+    EXPECT_EQ(hit.polygon, &inner) << "depth " << depth;
+    // Listed in the leaves on both sides of the face.
+    for (double x : {-0.01, 0.01}) {
+      const std::vector<const IPolygon*> listed = ListedPolygons(*tree.FindLeaf({x, 0.3, 0.3}).cell);
+      EXPECT_NE(std::find(listed.begin(), listed.end(), &wall), listed.end()) << "depth " << depth << " x " << x;
+    }
+  }
+}
+
+TEST(FindNearestHit, IgnoresHitsNearerThanTheMinimumDistance) {
+  Scene scene;
+  scene.AddCamera();
+  const IPolygon& floor = scene.AddPolygon(Square({0.3, 0.3, 0.25}, 0.2, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 4, 4, counters);
+  HitRecord hit;
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25}, {0, 0, 1}), 1e14, hit, counters));
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25 + 0.9e-5}, {0, 0, -1}), 1e14, hit, counters));
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25 + 2e-5}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.polygon, &floor);
+  // And nothing at or beyond the maximum distance.
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.75}, {0, 0, -1}), 0.5, hit, counters));
+  EXPECT_TRUE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.75}, {0, 0, -1}), 0.5000001, hit, counters));
+}
+
+TEST(FindNearestHit, FillsTheRecordForShading) {
+  Scene scene;
+  scene.AddCamera();
+  IObject& form = scene.AddForm();
+  const IPolygon& square = scene.AddPolygon(form, Square({0.5, 0.5, 0}, 0.25, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 3, 4, counters);
+  HitRecord hit;
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.6, 0.4, 0.5}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.form, &form);
+  EXPECT_EQ(hit.layer, form.GetLayers().GetHead());
+  EXPECT_EQ(hit.polygon, &square);
+  EXPECT_EQ(hit.normal, square.GetNormal());
+  EXPECT_DOUBLE_EQ(hit.t, 0.5);
+  EXPECT_NEAR(hit.point.x, 0.6, 1e-15);
+  EXPECT_NEAR(hit.point.y, 0.4, 1e-15);
+  EXPECT_EQ(hit.point.z, 0.0);
+  ASSERT_NE(hit.q0, nullptr);
+  // The point rebuilt from the fan coordinates.
+  const CVector rebuilt = hit.q0->world + (hit.qi->world - hit.q0->world) * hit.alpha +
+                          (hit.qi1->world - hit.q0->world) * hit.beta;
+  EXPECT_NEAR((rebuilt - hit.point).Length(), 0, 1e-12);
+}
+
+TEST(FindNearestHit, TiesGoToTheEntryListedFirst) {
+  Scene scene;
+  scene.AddCamera();
+  const IPolygon& first = scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.2, 2));
+  const IPolygon& second = scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.3, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  const OctreeCell& leaf = *tree.FindLeaf({0.5, 0.5, 0.9}).cell;
+  ASSERT_EQ(ListedPolygons(leaf), (std::vector<const IPolygon*>{&first, &second}));
+  HitRecord hit;
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, 0.9}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.polygon, &first);
+}
+
+TEST(FindNearestHit, FindsNothingFromOutsideTheRootBox) {
+  Scene scene;
+  scene.AddCamera();
+  scene.AddPolygon(Square({0, 0, 0}, 0.5, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 3, 4, counters);
+  HitRecord hit;
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0, 0, 5}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_TRUE(tree.FindNearestHit(MakeRay({0, 0, 0.9}, {0, 0, -1}), 1e14, hit, counters));
+}
+
+TEST(FindNearestHit, SurvivesNaNZeroAndAxisAlignedDirectionsAndDegeneratePolygons) {
+  Scene scene;
+  scene.AddCamera();
+  scene.AddPolygon({{0.1, 0.1, 0.1}, {0.2, 0.2, 0.2}, {0.3, 0.3, 0.3}});  // zero area
+  scene.AddPolygon({{0.1, 0.1, 0.1}, {0.1, 0.1, 0.1}, {0.1, 0.1, 0.1}});  // one point thrice
+  scene.AddPolygon({{0.4, 0.4, 0.4}, {0.5, 0.4, 0.4}});                     // two points
+  scene.AddPolygon({{kNaN, 0, 0}, {0.5, 0, 0}, {0.5, 0.5, 0}});
+  const IPolygon& real = scene.AddPolygon(Square({0, 0, -0.5}, 0.9, 2));
+  // Many vertices: a 2000-gon.
+  std::vector<CVector> round;
+  for (int i = 0; i < 2000; ++i) {
+    const double a = i * 2 * std::numbers::pi / 2000;
+    round.push_back({0.5 + 0.3 * std::cos(a), 0.5 + 0.3 * std::sin(a), 0.6});
+  }
+  const IPolygon& disk = scene.AddPolygon(round);
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 8, 1, counters);
+  HitRecord hit;
+  EXPECT_FALSE(tree.FindNearestHit({{0, 0, 0}, {kNaN, kNaN, kNaN}}, 1e14, hit, counters));
+  EXPECT_FALSE(tree.FindNearestHit({{0, 0, 0}, {0, 0, kNaN}}, 1e14, hit, counters));
+  EXPECT_FALSE(tree.FindNearestHit({{0, 0, 0}, {0, 0, 0}}, 1e14, hit, counters));
+  EXPECT_FALSE(tree.FindNearestHit({{kNaN, 0, 0}, {0, 0, 1}}, 1e14, hit, counters));
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.15, 0.15, 0.5}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.polygon, &real);
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, 0.9}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.polygon, &disk);
+  // Along every axis and diagonal, through every centre plane.
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dz = -1; dz <= 1; ++dz) {
+        if (dx == 0 && dy == 0 && dz == 0) continue;
+        tree.FindNearestHit(MakeRay({0, 0, 0}, {double(dx), double(dy), double(dz)}), 1e14, hit, counters);
+        tree.FindNearestHit(MakeRay({0.5, 0.5, 0.5}, {double(dx), double(dy), double(dz)}), 1e14, hit, counters);
+      }
+}
+
+struct Random {
+  explicit Random(unsigned seed) : engine(seed) {}
+  double Uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(engine); }
+  CVector Point(double lo, double hi) { return {Uniform(lo, hi), Uniform(lo, hi), Uniform(lo, hi)}; }
+  CVector Direction() {
+    for (;;) {
+      CVector d = Point(-1, 1);
+      const double length = d.Length();
+      if (length > 0.1 && length <= 1) return d / length;
+    }
+  }
+  std::mt19937 engine;
+};
+
+// Random triangles, some of them exactly on the centre planes of the cells.
+void AddRandomTriangles(Scene& scene, Random& random, int count) {
+  for (int i = 0; i < count; ++i) {
+    const CVector c = random.Point(-0.9, 0.9);
+    const double size = random.Uniform(0.02, 0.6);
+    std::vector<CVector> v = {c + random.Point(-size, size), c + random.Point(-size, size),
+                              c + random.Point(-size, size)};
+    if (i % 7 == 0) {
+      const double plane = (i % 3) * 0.5 - 0.5;
+      for (CVector& p : v) p.x = plane;
+    }
+    scene.AddPolygon(v);
+  }
+}
+
+// Through the octree and over all polygons alike: the same distance, and
+// the same polygon unless another lies within the leaves' 1e-5 slack.
+TEST(FindNearestHit, AgreesWithBruteForceOnRandomScenes) {
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    Random random(seed);
+    Scene scene;
+    scene.AddCamera();
+    AddRandomTriangles(scene, random, 150);
+    const std::vector<const IPolygon*> all = scene.AllPolygons();
+    for (int depth : {1, 3, 6}) {
+      RenderCounters counters;
+      const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
+      int hits = 0;
+      for (int r = 0; r < 1500; ++r) {
+        const Ray ray{random.Point(-0.95, 0.95), random.Direction()};
+        HitRecord expected, actual;
+        const bool want = BruteForceNearest(all, ray, Octree::kMaxHitDistance, expected);
+        const bool got = tree.FindNearestHit(ray, Octree::kMaxHitDistance, actual, counters);
+        ASSERT_EQ(got, want) << "seed " << seed << " depth " << depth << " ray " << r;
+        if (!got) continue;
+        ++hits;
+        EXPECT_NEAR(actual.t, expected.t, 1e-5) << "seed " << seed << " depth " << depth << " ray " << r;
+        if (std::fabs(actual.t - expected.t) > 1e-9) continue;
+        if (actual.polygon != expected.polygon) {
+          // A different polygon only where both are hit at the same distance.
+          double t;
+          ASSERT_TRUE(IntersectPlane(*expected.polygon, ray, t));
+          EXPECT_NEAR(t, actual.t, 1e-9);
+        }
+      }
+      EXPECT_GT(hits, 500) << "seed " << seed;
+      EXPECT_GT(counters.polygonHitTests, counters.polygonHits);
+    }
+  }
+}
+
+// A ray leaving a surface point never meets that surface again: the
+// self-intersection lies below the minimum distance.
+TEST(FindNearestHit, ARayLeavingASurfaceDoesNotHitItAgain) {
+  Random random(77);
+  Scene scene;
+  scene.AddCamera();
+  AddRandomTriangles(scene, random, 120);
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
+  int spawned = 0;
+  for (int r = 0; r < 3000; ++r) {
+    const Ray primary{random.Point(-0.95, 0.95), random.Direction()};
+    HitRecord first;
+    if (!tree.FindNearestHit(primary, Octree::kMaxHitDistance, first, counters)) continue;
+    for (int k = 0; k < 4; ++k) {
+      const Ray secondary{first.point, random.Direction()};
+      HitRecord next;
+      if (!tree.FindNearestHit(secondary, Octree::kMaxHitDistance, next, counters)) {
+        ++spawned;
+        continue;
+      }
+      ++spawned;
+      EXPECT_GE(next.t, kMinHitDistance);
+      EXPECT_NE(next.polygon, first.polygon) << "ray " << r;
+    }
+  }
+  EXPECT_GT(spawned, 1000);
+}
+
+TEST(FindNearestHit, CanBeAskedFromManyThreadsAtOnce) {
+  Random random(5);
+  Scene scene;
+  scene.AddCamera();
+  AddRandomTriangles(scene, random, 100);
+  RenderCounters buildCounters;
+  const Octree tree = BuildOctree(scene.Items(), 6, 4, buildCounters);
+  std::vector<Ray> rays;
+  for (int i = 0; i < 2000; ++i) rays.push_back({random.Point(-0.9, 0.9), random.Direction()});
+  auto run = [&](RenderCounters& counters, std::vector<const IPolygon*>& found) {
+    for (const Ray& ray : rays) {
+      HitRecord hit;
+      found.push_back(tree.FindNearestHit(ray, 1e14, hit, counters) ? hit.polygon : nullptr);
+    }
+  };
+  RenderCounters alone;
+  std::vector<const IPolygon*> expected;
+  run(alone, expected);
+  RenderCounters counters[4];
+  std::vector<const IPolygon*> found[4];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) threads.emplace_back(run, std::ref(counters[i]), std::ref(found[i]));
+  for (std::thread& t : threads) t.join();
+  RenderCounters sum;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(found[i], expected);
+    sum += counters[i];
+  }
+  EXPECT_EQ(sum.octreeHits, 4 * alone.octreeHits);
+  EXPECT_EQ(sum.polygonHitTests, 4 * alone.polygonHitTests);
+  EXPECT_EQ(sum.polygonHits, 4 * alone.polygonHits);
+}
+
+// --- Counters ---
+
+// Root [-1, 1]³ divided once; a square in z = 0.5 over x, y in [0.1, 0.9]
+// lies in child 0 only. A ray up from child 3 tests the root, leaf 3 (empty)
+// and leaf 0, where the square is tested once and hit.
+TEST(Counters, CountRootTestsLeavesTestsAndHits) {
+  Scene scene;
+  scene.AddCamera();
+  scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.4, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  RenderCounters expected;
+  expected.octreeSize = 8;
+  EXPECT_EQ(counters, expected);
+
+  HitRecord hit;
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 1e14, hit, counters));
+  expected.octreeHits = 3;
+  expected.polygonHitTests = 1;
+  expected.polygonHits = 1;
+  EXPECT_EQ(counters, expected);
+
+  // The plane is met but outside the square: a test, no hit; the walk goes
+  // on through leaf 0 and stops at the root's exit. From outside the root
+  // only the root test counts.
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.95, 0.95, -0.5}, {0, 0, 1}), 1e14, hit, counters));
+  expected.octreeHits += 3;
+  expected.polygonHitTests += 1;
+  EXPECT_EQ(counters, expected);
+  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.5, 0.5, -5}, {0, 0, 1}), 1e14, hit, counters));
+  expected.octreeHits += 1;
+  EXPECT_EQ(counters, expected);
+}
+
+TEST(Counters, TheSizeAfterABuildOfDepthOneIsEight) {
+  Random random(11);
+  Scene scene;
+  scene.AddCamera();
+  AddRandomTriangles(scene, random, 200);
+  RenderCounters counters;
+  BuildOctree(scene.Items(), 1, 4, counters);
+  EXPECT_EQ(counters.octreeSize, 8u);
+  RenderCounters deeper;
+  BuildOctree(scene.Items(), 4, 4, deeper);
+  EXPECT_EQ(deeper.octreeSize % 8, 0u);
+  EXPECT_GT(deeper.octreeSize, 8u);
+}
+
+// --- The shadow walk ---
+
+TEST(ShadowWalk, ReportsAPolygonOnceForEachLeafWhoseWindowHoldsItsHit) {
+  Scene scene;
+  scene.AddCamera();
+  const IPolygon& face = scene.AddPolygon(Square({0.5, 0.5, 0}, 0.4, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  std::vector<const IPolygon*> seen;
+  const auto collect = [&](const HitRecord& hit) {
+    seen.push_back(hit.polygon);
+    EXPECT_DOUBLE_EQ(hit.t, 0.5);
+    return true;
+  };
+  // The square lies in the face between children 3 and 0 and is listed in
+  // both; either leaf's window holds the hit.
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 1.2, counters, collect), ShadowWalkEnd::reachedEnd);
+  EXPECT_EQ(seen, (std::vector<const IPolygon*>{&face, &face}));
+  EXPECT_EQ(counters.polygonHits, 2u);
+  EXPECT_EQ(counters.octreeHits, 3u);
+
+  // A light before the surface is reached first.
+  seen.clear();
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 0.4, counters, collect), ShadowWalkEnd::reachedEnd);
+  EXPECT_TRUE(seen.empty());
+
+  // A blocking surface stops the walk at once.
+  seen.clear();
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 1.2, counters,
+                            [&](const HitRecord& hit) {
+                              seen.push_back(hit.polygon);
+                              return false;
+                            }),
+            ShadowWalkEnd::stopped);
+  EXPECT_EQ(seen.size(), 1u);
+
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -5}, {0, 0, 1}), 10, counters, collect), ShadowWalkEnd::outsideScene);
+}
+
+TEST(ShadowWalk, SeesEverySurfaceBetweenThePointAndTheLight) {
+  Random random(31);
+  Scene scene;
+  scene.AddCamera();
+  AddRandomTriangles(scene, random, 120);
+  const std::vector<const IPolygon*> all = scene.AllPolygons();
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
+  for (int r = 0; r < 1000; ++r) {
+    const CVector from = random.Point(-0.9, 0.9);
+    const CVector to = random.Point(-0.9, 0.9);
+    const double distance = (to - from).Length();
+    const Ray ray = MakeRay(from, to - from);
+    std::vector<const IPolygon*> seen;
+    tree.ShadowWalk(ray, distance, counters, [&](const HitRecord& hit) {
+      EXPECT_LT(hit.t, distance);
+      seen.push_back(hit.polygon);
+      return true;
+    });
+    for (const IPolygon* polygon : all) {
+      double t;
+      HitRecord hit;
+      if (!IntersectPlane(*polygon, ray, t) || !(t >= 1e-4 && t < distance - 1e-4)) continue;
+      if (!ContainsHit(*polygon, hit, ray, t)) continue;
+      EXPECT_NE(std::find(seen.begin(), seen.end(), polygon), seen.end()) << "ray " << r;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace brevoxa

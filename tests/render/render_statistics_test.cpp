@@ -1,0 +1,147 @@
+// Render statistics: the exact bytes of RENSTAT.DAT, when it is written,
+// damaged files giving empty statistics, and the dialog's lines.
+#include "render/render_statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "persist/object_store.h"
+#include "support/bytes.h"
+#include "support/temp_dir.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::ByteWriter;
+using testing::Bytes;
+using testing::TempDir;
+
+RenderStatistics Sample() {
+  RenderStatistics s;
+  s.counters = {1, 2, 3, 4, 5, 6, 7, 8};
+  s.startTime = 1000;
+  s.endTime = 1065;
+  s.outputPath = "/store/RENDERED/scene.JPG";
+  return s;
+}
+
+Bytes Record(const RenderStatistics& s) {
+  ByteWriter w;
+  for (uint32_t v = 1; v <= 8; ++v) w.Dword(v);
+  w.Dword(static_cast<uint32_t>(s.startTime)).Dword(static_cast<uint32_t>(s.endTime));
+  w.Byte(static_cast<uint8_t>(s.outputPath.size())).Chars(s.outputPath);
+  return w.bytes();
+}
+
+Bytes FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void PutFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(RenderStatistics, FileHoldsTheRecordAndReadsBack) {
+  TempDir dir;
+  const std::string path = dir.File("RENSTAT.DAT");
+  ASSERT_TRUE(SaveStatistics(Sample(), path));
+  EXPECT_EQ(FileBytes(path), Record(Sample()));
+  EXPECT_EQ(LoadStatistics(path), Sample());
+
+  ScopedObjectStore store((dir.path() / "OBJSTORE").string());
+  EXPECT_EQ(StatisticsFilePath(), path);
+}
+
+TEST(RenderStatistics, LargeCountsSaturateAndLateTimesSurvive) {
+  TempDir dir;
+  RenderStatistics s = Sample();
+  s.counters.polygonHitTests = 5'000'000'000;
+  s.startTime = 0x90000000;  // past 2038
+  s.endTime = 0x90000010;
+  ASSERT_TRUE(SaveStatistics(s, dir.File("RENSTAT.DAT")));
+  RenderStatistics back = LoadStatistics(dir.File("RENSTAT.DAT"));
+  EXPECT_EQ(back.counters.polygonHitTests, 0xFFFFFFFFu);
+  EXPECT_EQ(back.startTime, 0x90000000);
+  EXPECT_EQ(back.endTime, 0x90000010);
+}
+
+TEST(RenderStatistics, SavedOnlyWhenARenderWasRecorded) {
+  TempDir dir;
+  const std::string path = dir.File("RENSTAT.DAT");
+  EXPECT_FALSE(SaveStatistics(RenderStatistics{}, path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // A scene too small to divide the octree still had a render worth keeping.
+  RenderStatistics small = Sample();
+  small.counters.octreeSize = 0;
+  EXPECT_TRUE(SaveStatistics(small, path));
+  EXPECT_EQ(LoadStatistics(path), small);
+}
+
+TEST(RenderStatistics, MissingOrDamagedFileGivesEmptyStatistics) {
+  TempDir dir;
+  EXPECT_EQ(LoadStatistics(dir.File("missing")), RenderStatistics{});
+
+  const Bytes good = Record(Sample());
+  Bytes longPath(good.begin(), good.begin() + 40);
+  longPath.push_back(200);  // a path longer than the file
+  Bytes trailing = good;
+  trailing.push_back(0);
+  const std::pair<const char*, Bytes> cases[] = {
+      {"empty", {}},
+      {"truncated counters", Bytes(good.begin(), good.begin() + 17)},
+      {"truncated path", Bytes(good.begin(), good.end() - 3)},
+      {"path past the end", longPath},
+      {"trailing bytes", trailing},
+  };
+  for (const auto& [name, bytes] : cases) {
+    PutFile(dir.File(name), bytes);
+    EXPECT_EQ(LoadStatistics(dir.File(name)), RenderStatistics{}) << name;
+  }
+  EXPECT_EQ(LoadStatistics(dir.path().string()), RenderStatistics{});  // a folder
+}
+
+TEST(RenderStatistics, DialogLines) {
+  std::tm local{};
+  local.tm_year = 124;
+  local.tm_mon = 5;
+  local.tm_mday = 14;
+  local.tm_hour = 13;
+  local.tm_min = 5;
+  local.tm_sec = 9;
+  local.tm_isdst = -1;
+  RenderStatistics s = Sample();
+  s.startTime = std::mktime(&local);
+  s.endTime = s.startTime + 3725;
+  const std::vector<std::string> expected = {
+      "Rendering\t/store/RENDERED/scene.JPG",
+      "Start Time\t13:05:09",
+      "Rendering Time\t01:02:05",
+      "Primary Rays\t1",
+      "Reflected Rays\t2",
+      "Transmitted Rays\t3",
+      "Shadow Rays\t4",
+      "Polygon Hit Tests\t5",
+      "Polygon Hits\t6",
+      "Octree Hits\t7",
+      "Octree Size\t8",
+  };
+  EXPECT_EQ(StatisticsLines(s), expected);
+
+  // Past a day the hours go on counting; a clock set back shows no time.
+  s.endTime = s.startTime + 25 * 3600 + 1;
+  EXPECT_EQ(StatisticsLines(s)[2], "Rendering Time\t25:00:01");
+  s.endTime = s.startTime - 10;
+  EXPECT_EQ(StatisticsLines(s)[2], "Rendering Time\t00:00:00");
+  s.counters.polygonHitTests = 5'000'000'000;
+  EXPECT_EQ(StatisticsLines(s)[7], "Polygon Hit Tests\t5000000000");
+}
+
+}  // namespace
+}  // namespace brevoxa
