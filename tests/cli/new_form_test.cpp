@@ -178,7 +178,15 @@ TEST_F(NewFormCommand, AFailedWriteIsReportedAndLeavesNoFile) {
 
 CommandRun RunProgram(const TempDir& dir, const std::string& args) {
   const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-  const std::string command = "'" + std::string(BREVOXA_CLI_PATH) + "' " + args + " >'" + out + "' 2>'" + err + "'";
+  std::string command = "'";
+  command += BREVOXA_CLI_PATH;
+  command += "' ";
+  command += args;
+  command += " >'";
+  command += out;
+  command += "' 2>'";
+  command += err;
+  command += "'";
   int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
 }

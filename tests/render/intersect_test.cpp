@@ -45,8 +45,6 @@ class Polygons {
   ILayer* layer_;
 };
 
-const CVector* World(const IPoint* p) { return p ? &p->world : nullptr; }
-
 Ray MakeRay(const CVector& origin, const CVector& direction) { return {origin, direction}; }
 
 TEST(IntersectPlane, GivesTheDistanceToThePlaneFromEitherSide) {
@@ -196,26 +194,6 @@ TEST(ContainsHit, RecoversBarycentricWeightsOfRandomTriangles) {
     ++tested;
   }
   EXPECT_GT(tested, 400);
-}
-
-TEST(ContainsHit, TheArrayFormAgreesWithThePolygonForm) {
-  Polygons scene;
-  const IPolygon& pentagon = scene.Add({{0, 0, 1}, {2, 0, 1}, {3, 1, 1}, {1, 3, 1}, {-1, 1, 1}});
-  std::vector<const IPoint*> vertices;
-  for (const IDrawable* p : pentagon.GetPoints()) vertices.push_back(static_cast<const IPoint*>(p));
-  for (double x = -1.5; x <= 3.5; x += 0.25) {
-    for (double y = -0.5; y <= 3.5; y += 0.25) {
-      const Ray ray = MakeRay({x, y, 2}, {0, 0, -1});
-      HitRecord fromPolygon, fromArray;
-      const bool a = ContainsHit(pentagon, fromPolygon, ray, 1.0);
-      const bool b = ContainsHit(vertices, pentagon.GetDominantAxis(), fromArray, ray, 1.0);
-      ASSERT_EQ(a, b) << x << ", " << y;
-      if (!a) continue;
-      EXPECT_EQ(fromPolygon.alpha, fromArray.alpha);
-      EXPECT_EQ(fromPolygon.beta, fromArray.beta);
-      EXPECT_EQ(World(fromPolygon.qi), World(fromArray.qi));
-    }
-  }
 }
 
 }  // namespace

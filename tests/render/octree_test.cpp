@@ -715,20 +715,6 @@ TEST(Counters, CountRootTestsLeavesTestsAndHits) {
   EXPECT_EQ(counters, expected);
 }
 
-TEST(Counters, TheSizeAfterABuildOfDepthOneIsEight) {
-  Random random(11);
-  Scene scene;
-  scene.AddCamera();
-  AddRandomTriangles(scene, random, 200);
-  RenderCounters counters;
-  BuildOctree(scene.Items(), 1, 4, counters);
-  EXPECT_EQ(counters.octreeSize, 8u);
-  RenderCounters deeper;
-  BuildOctree(scene.Items(), 4, 4, deeper);
-  EXPECT_EQ(deeper.octreeSize % 8, 0u);
-  EXPECT_GT(deeper.octreeSize, 8u);
-}
-
 // --- The shadow walk ---
 
 TEST(ShadowWalk, ReportsAPolygonOnceForEachLeafWhoseWindowHoldsItsHit) {
