@@ -18,8 +18,8 @@ inline constexpr const char* kExtrusionGroup = "Extrusion Group";
 inline constexpr const char* kBackFaceGroup = "Back Face Group";
 inline constexpr const char* kLatheGroup = "Lathe Group";
 
-// Stored forms were built with these values rather than the exact ones, and
-// regenerating a form must give the same points.
+// These values rather than the exact ones: a shape generated again must get
+// the same points as forms made earlier.
 inline constexpr double kFullTurn = 6.28318530718;
 inline constexpr double kHalfTurn = 3.14159265359;
 inline constexpr double kRadiansToDegrees = 57.29577951307855;

@@ -109,8 +109,8 @@ ILayer* IObject::AddSphere(double radius, int horizontalDivisions, int verticalD
       const double phi = i * kFullTurn / h;
       for (int j = 1; j < v; ++j) {
         const double theta = j * kHalfTurn / v;
-        // The point is made by turning (radius, 0, 0) in a frame, as the
-        // stored forms were, rather than from the closed formula.
+        // Turned in a frame rather than from the closed formula: the two
+        // differ in the last bits, and forms made earlier used the frame.
         turn.SetRotation({0, theta * kRadiansToDegrees - 90, phi * kRadiansToDegrees});
         current[j] = build.Point(turn.LocalToWorld({radius, 0, 0}));
       }
@@ -134,7 +134,8 @@ ILayer* IObject::AddPlane(double width, double height, int horizontalDivisions, 
   const double dx = width / nx, dy = height / ny;
   LayerBuilder build(*this, kPlaneGroup);
   std::vector<IPoint*> previous(ny + 1), current(ny + 1);
-  // Positions accumulate step by step, as the stored planes were made.
+  // Positions accumulate step by step rather than being multiplied out,
+  // as in forms made earlier; the far edge may miss width / 2 by a rounding.
   double x = -width / 2;
   for (int i = 0; i <= nx; ++i, x += dx) {
     double y = -height / 2;
