@@ -30,7 +30,7 @@ test: deps
 
 demo: deps
 	@$(MAKE) --no-print-directory build
-	@$(BUILD_DIR)/cli/brevoxa-cli --help
+	@$(BUILD_DIR)/bin/brevoxa-cli --help
 
 # Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
 fuzz:

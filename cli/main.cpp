@@ -5,6 +5,7 @@
 
 #include "cli/info_command.h"
 #include "cli/new_form_command.h"
+#include "cli/render_command.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ void PrintUsage(std::ostream& out) {
          "  new-form OUT.FRM SHAPE... write a form file of primitives, e.g.\n"
          "                            --sphere RADIUS HORIZONTAL VERTICAL\n"
          "                            (new-form --help lists every shape)\n"
+         "  render WORKSPACE.wsp      render a camera of the workspace to\n"
+         "                            OBJSTORE/RENDERED, optionally also to\n"
+         "                            --output FILE (render --help for more)\n"
          "\n"
          "Options:\n"
          "  --help       show this help and exit\n"
@@ -48,6 +52,10 @@ int main(int argc, char** argv) {
   if (command == "new-form") {
     std::vector<std::string> args(argv + 2, argv + argc);
     return brevoxa::cli::RunNewForm(args, std::cout, std::cerr);
+  }
+  if (command == "render") {
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return brevoxa::cli::RunRender(args, std::cout, std::cerr);
   }
   std::cerr << "brevoxa-cli: unknown command '" << command << "'\n";
   PrintUsage(std::cerr);

@@ -4,22 +4,16 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 
+#include "material/form_document.h"
 #include "math/vector.h"
 #include "persist/object.h"
-#include "ui/field_range.h"
 
 namespace brevoxa {
 
-// A numeric field of the environment form: its label and accepted values.
-struct EnvironmentFormField {
-  const char* label;
-  NumberRange range;
-};
+using EnvironmentFormField = FormField;
 
 // The environment's values with the defaults of a new document, in
 // declaration order. Colours are on the 0..255 scale.
@@ -70,7 +64,7 @@ inline constexpr const char* kFogColorButton = "F";
 inline constexpr const char* kShadowsLabel = "Shado&ws";
 }  // namespace environment_form
 
-class CEnvironment : public CObject {
+class CEnvironment : public CObject, public FormDocument<EnvironmentSettings> {
   DECLARE_SERIAL(CEnvironment)
  public:
   static constexpr uint16_t kVersion = 1;
@@ -86,21 +80,6 @@ class CEnvironment : public CObject {
   // the form would refuse, fails with CArchiveException and leaves the
   // document as it was.
   void Serialize(CArchive& ar) override;
-
-  const EnvironmentSettings& Settings() const { return settings_; }
-  // Takes over values the form accepts; otherwise changes nothing and
-  // answers false.
-  bool SetSettings(const EnvironmentSettings& settings);
-
-  // Before the document is stored it takes the form's values: the open view
-  // installs a function that copies them in (through SetSettings) and
-  // answers false, having shown the range message, when a field is refused.
-  // Storing then fails with CUserException, so nothing is written.
-  void SetViewExchange(std::function<bool()> exchange) { viewExchange_ = std::move(exchange); }
-
- private:
-  EnvironmentSettings settings_;
-  std::function<bool()> viewExchange_;
 };
 
 }  // namespace brevoxa

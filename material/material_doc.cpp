@@ -9,7 +9,6 @@
 #include <unordered_set>
 
 #include "persist/archive.h"
-#include "persist/exceptions.h"
 #include "scene/axis.h"
 
 namespace brevoxa {
@@ -18,12 +17,7 @@ IMPLEMENT_SERIAL(CMaterialDoc, CObject, 0)
 
 namespace {
 
-std::unique_ptr<CObject> MakeMaterial() { return std::make_unique<CMaterialDoc>(); }
-
-struct MaterialLinkRegistrar {
-  MaterialLinkRegistrar() { IMaterialLink::SetDocumentFactory(&MakeMaterial); }
-};
-const MaterialLinkRegistrar materialLinkRegistrar;
+const LinkedDocumentRegistrar<IMaterialLink, CMaterialDoc> materialLinkRegistrar;
 
 // Clamps to 0..255 as CVector::Clamp does, except that a component that is
 // not a number (a damaged colour map) becomes 0 instead of reaching the
@@ -37,30 +31,31 @@ CVector ClampColor(const CVector& c) {
   return {ClampComponent(c.x), ClampComponent(c.y), ClampComponent(c.z)};
 }
 
+// The fields between the version and the texture list, in stored order.
+void TransferValues(CArchive& ar, MaterialSettings& s) {
+  TransferWordFlag(ar, "phong", s.phong);
+  ar.Transfer("indexOfRefraction", s.indexOfRefraction);
+  ar.Transfer("hardness", s.hardness);
+  ar.Transfer("name", s.name);
+  ar.Transfer("specular", s.specular);
+  ar.Transfer("reflect", s.reflect);
+  ar.Transfer("filter", s.filter);
+  ar.Transfer("color", s.color);
+}
+
 }  // namespace
 
 // --- Values ---
 
 std::optional<std::string> MaterialSettings::Check() const {
-  if (auto message = kHardness.range.Check(hardness)) return message;
-  if (auto message = kIndexOfRefraction.range.Check(indexOfRefraction)) return message;
-  // NaN fails every comparison, so it is refused here as well.
-  for (const CVector* c : {&specular, &reflect, &filter, &color}) {
-    for (double component : {c->x, c->y, c->z}) {
-      if (auto message = kColorRange.Check(component)) return message;
-    }
+  if (auto message = CheckFields({{&kHardness, hardness}, {&kIndexOfRefraction, indexOfRefraction}})) {
+    return message;
   }
-  return std::nullopt;
+  return CheckComponents(kColorRange, {&specular, &reflect, &filter, &color});
 }
 
 CMaterialDoc::CMaterialDoc() = default;
 CMaterialDoc::~CMaterialDoc() = default;
-
-bool CMaterialDoc::SetSettings(const MaterialSettings& settings) {
-  if (settings.Check()) return false;
-  settings_ = settings;
-  return true;
-}
 
 // --- Textures ---
 
@@ -168,7 +163,7 @@ bool CMaterialDoc::IsTransparent() const {
 
 void CMaterialDoc::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
-    if (viewExchange_ && !viewExchange_()) throw CUserException();
+    TakeViewValues();
     Store(ar);
   } else {
     Load(ar);
@@ -179,16 +174,8 @@ void CMaterialDoc::Store(CArchive& ar) {
   SortTexturesByName();
   MaterialSettings s = settings_;
   uint16_t version = kVersion;
-  uint16_t phong = s.phong ? 1 : 0;
   ar.Transfer("version", version);
-  ar.Transfer("phong", phong);
-  ar.Transfer("indexOfRefraction", s.indexOfRefraction);
-  ar.Transfer("hardness", s.hardness);
-  ar.Transfer("name", s.name);
-  ar.Transfer("specular", s.specular);
-  ar.Transfer("reflect", s.reflect);
-  ar.Transfer("filter", s.filter);
-  ar.Transfer("color", s.color);
+  TransferValues(ar, s);
   ar.WriteCount(static_cast<uint32_t>(textures_.size()));
   for (const auto& t : textures_) ar.WriteObject(t.get());
 }
@@ -200,16 +187,7 @@ void CMaterialDoc::Load(CArchive& ar) {
   uint16_t version = 0;
   ar.Transfer("version", version);
   if (version != kVersion) return;
-  uint16_t phong = 0;
-  ar.Transfer("phong", phong);
-  s.phong = phong != 0;
-  ar.Transfer("indexOfRefraction", s.indexOfRefraction);
-  ar.Transfer("hardness", s.hardness);
-  ar.Transfer("name", s.name);
-  ar.Transfer("specular", s.specular);
-  ar.Transfer("reflect", s.reflect);
-  ar.Transfer("filter", s.filter);
-  ar.Transfer("color", s.color);
+  TransferValues(ar, s);
 
   // Every texture takes at least a two-byte tag.
   const uint32_t count = ar.ReadCount(2);
@@ -230,12 +208,7 @@ void CMaterialDoc::Load(CArchive& ar) {
     }
   }
 
-  // The form never stores such values; a damaged file must not hand the
-  // renderer a hardness or colour that is not a number.
-  if (auto refused = s.Check()) {
-    throw CArchiveException(CArchiveException::generic, "material: " + *refused);
-  }
-  settings_ = s;
+  TakeLoaded(s, "material");
   textures_ = std::move(textures);
 }
 

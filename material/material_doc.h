@@ -7,29 +7,23 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "material/form_document.h"
 #include "material/surface_point.h"
 #include "material/texture.h"
 #include "math/vector.h"
 #include "persist/link.h"
 #include "persist/object.h"
-#include "ui/field_range.h"
 
 namespace brevoxa {
 
 class IAxis;
 
-// A numeric field of the material form: its label and accepted values.
-struct MaterialFormField {
-  const char* label;
-  NumberRange range;
-};
+using MaterialFormField = FormField;
 
 // The material's values with the defaults of a new document, in
 // declaration order. Colours are on the 0..255 scale.
@@ -73,7 +67,7 @@ inline constexpr const char* kDropButton = "&Drop";
 inline constexpr const char* kPropertiesButton = "&Properties";
 }  // namespace material_form
 
-class CMaterialDoc : public CObject, public ILinkedDocument {
+class CMaterialDoc : public CObject, public ILinkedDocument, public FormDocument<MaterialSettings> {
   DECLARE_SERIAL(CMaterialDoc)
  public:
   static constexpr uint16_t kVersion = 1;
@@ -91,17 +85,13 @@ class CMaterialDoc : public CObject, public ILinkedDocument {
   // doubles each), then the textures as an object list: a count and one
   // object per texture with its class. Another version reads nothing more
   // and keeps the values. Storing first takes the form's values (see
-  // SetViewExchange) and puts the textures in name order, so a saved
+  // SetViewExchange; the view also hands over its list order through
+  // ReorderTextures) and puts the textures in name order, so a saved
   // material always lists them alphabetically. A record is taken over whole
   // or not at all: one that ends early, holds a texture that fails to read,
   // or a value the form would refuse, fails with CArchiveException and
   // leaves the document as it was.
   void Serialize(CArchive& ar) override;
-
-  const MaterialSettings& Settings() const { return settings_; }
-  // Takes over values the form accepts; otherwise changes nothing and
-  // answers false.
-  bool SetSettings(const MaterialSettings& settings);
 
   CVector GetColor() const { return settings_.color; }
   CVector GetFilter() const { return settings_.filter; }
@@ -151,20 +141,12 @@ class CMaterialDoc : public CObject, public ILinkedDocument {
   // True when a texture affects the filter or the filter colour is not black.
   bool IsTransparent() const;
 
-  // Before the document is stored it takes the form's values: the open view
-  // installs a function that copies them in (SetSettings, ReorderTextures)
-  // and answers false, having shown the range message, when a field is
-  // refused. Storing then fails with CUserException, so nothing is written.
-  void SetViewExchange(std::function<bool()> exchange) { viewExchange_ = std::move(exchange); }
-
  private:
   void Store(CArchive& ar);
   void Load(CArchive& ar);
 
   uint8_t previewBackground_ = kPreviewBlack;
-  MaterialSettings settings_;
   std::vector<std::unique_ptr<ITexture>> textures_;
-  std::function<bool()> viewExchange_;
 };
 
 }  // namespace brevoxa

@@ -20,9 +20,17 @@ constexpr double kTwoPi = 6.28318530718;
 // waves the same spacing round as along.
 bool WrapsAround(uint16_t mapping) { return mapping == kMapSphere || mapping == kMapCylinder; }
 
+// Every kind writes the version first and reads on only when it knows it.
+bool TransferVersion(CArchive& ar) {
+  uint16_t version = ITexture::kVersion;
+  ar.Transfer("version", version);
+  return version == ITexture::kVersion;
+}
+
 // A tilt computed from a zero wave length or an extreme height is not a
 // direction; the surface then stays as it was rather than going black.
-void SetNormalIfFinite(SurfacePoint& s, const CVector& n) {
+void SetTiltedNormal(SurfacePoint& s, CVector n) {
+  n.Normalize();
   if (IsFinite(n)) s.shadingNormal = n;
 }
 }  // namespace
@@ -30,9 +38,7 @@ void SetNormalIfFinite(SurfacePoint& s, const CVector& n) {
 // --- Rolling Bumps ---
 
 void IRollingBumpsTexture::Serialize(CArchive& ar) {
-  uint16_t version = kVersion;
-  ar.Transfer("version", version);
-  if (version != kVersion) return;
+  if (!TransferVersion(ar)) return;
   ar.Transfer("height", values_.height);
   ar.Transfer("xPhase", values_.xPhase);
   ar.Transfer("yPhase", values_.yPhase);
@@ -50,18 +56,14 @@ void IRollingBumpsTexture::Apply(const IAxis& frame, SurfacePoint& s) const {
   if (!MapToUV(values_.mapping, frame.WorldToLocal(s.point), u, v)) return;
   if (WrapsAround(values_.mapping)) u *= 2.0;
   const SurfaceFrame f = BuildSurfaceFrame(frame, s.normal);
-  CVector n = s.normal + f.t * (m_ * std::sin(k_ * v + values_.yPhase)) +
-              f.b * (m_ * std::sin(k_ * u + values_.xPhase));
-  n.Normalize();
-  SetNormalIfFinite(s, n);
+  SetTiltedNormal(s, s.normal + f.t * (m_ * std::sin(k_ * v + values_.yPhase)) +
+                         f.b * (m_ * std::sin(k_ * u + values_.xPhase)));
 }
 
 // --- Radial Wave ---
 
 void IRadialWaveTexture::Serialize(CArchive& ar) {
-  uint16_t version = kVersion;
-  ar.Transfer("version", version);
-  if (version != kVersion) return;
+  if (!TransferVersion(ar)) return;
   ar.Transfer("height", values_.height);
   ar.Transfer("phase", values_.phase);
   ar.Transfer("waveLength", values_.waveLength);
@@ -89,17 +91,13 @@ void IRadialWaveTexture::Apply(const IAxis& frame, SurfacePoint& s) const {
   CVector l(g * u, g * v, 1.0);
   l.Normalize();
   const SurfaceFrame f = BuildSurfaceFrame(frame, s.normal);
-  CVector n = f.b * l.x + f.t * l.y + s.normal * l.z;
-  n.Normalize();
-  SetNormalIfFinite(s, n);
+  SetTiltedNormal(s, f.b * l.x + f.t * l.y + s.normal * l.z);
 }
 
 // --- Roughness ---
 
 void IRoughnessTexture::Serialize(CArchive& ar) {
-  uint16_t version = kVersion;
-  ar.Transfer("version", version);
-  if (version != kVersion) return;
+  if (!TransferVersion(ar)) return;
   ar.Transfer("roughness", values_.roughness);
   ar.Transfer("type", values_.type);
 }
@@ -111,9 +109,7 @@ void IRoughnessTexture::Apply(const IAxis& frame, SurfacePoint& s) const {
   d = d * values_.roughness;
   if (!(d.Length() > 0.00001)) return;
   const SurfaceFrame f = BuildSurfaceFrame(frame, s.normal);
-  CVector n = s.normal + f.t * d.y + f.b * d.x;
-  n.Normalize();
-  SetNormalIfFinite(s, n);
+  SetTiltedNormal(s, s.normal + f.t * d.y + f.b * d.x);
 }
 
 }  // namespace brevoxa

@@ -9,7 +9,46 @@
 
 namespace brevoxa {
 
-class IRollingBumpsTexture : public ITexture {
+struct RollingBumpsValues {
+  double xPhase = 0.0;
+  double yPhase = 0.0;
+  double height = 0.01;
+  double waveLength = 0.2;
+  uint16_t mapping = kMapPlane;
+  bool operator==(const RollingBumpsValues&) const = default;
+};
+
+struct RadialWaveValues {
+  double phase = 0.0;
+  double radius = 0.2;  // radius at A/2
+  double height = 0.01;
+  double waveLength = 0.2;
+  uint16_t mapping = kMapPlane;
+  bool operator==(const RadialWaveValues&) const = default;
+};
+
+// What the two wave kinds share: the dialog's values and the wave number k
+// and amplitude m that Prepare derives from them for Apply.
+template <class V>
+class IWaveTexture : public ITexture {
+ public:
+  using Values = V;
+
+  const Values& GetValues() const { return values_; }
+  // The derived constants keep their values until the next Prepare.
+  void SetValues(const Values& values) { values_ = values; }
+  bool AffectsNormal() const override { return true; }
+
+  double GetK() const { return k_; }
+  double GetM() const { return m_; }
+
+ protected:
+  Values values_;
+  double k_ = 0.0;
+  double m_ = 0.0;
+};
+
+class IRollingBumpsTexture : public IWaveTexture<RollingBumpsValues> {
   DECLARE_SERIAL(IRollingBumpsTexture)
  public:
   static constexpr const char* kCaption = "Rolling Bumps Properties";
@@ -18,19 +57,6 @@ class IRollingBumpsTexture : public ITexture {
   static constexpr TextureDialogField kXPhase{"&X Phase:", {}, false};
   static constexpr TextureDialogField kYPhase{"&Y Phase:", {}, false};
 
-  struct Values {
-    double xPhase = 0.0;
-    double yPhase = 0.0;
-    double height = 0.01;
-    double waveLength = 0.2;
-    uint16_t mapping = kMapPlane;
-    bool operator==(const Values&) const = default;
-  };
-
-  const Values& GetValues() const { return values_; }
-  // The derived constants keep their values until the next Prepare.
-  void SetValues(const Values& values) { values_ = values; }
-
   // record: version, height, X phase, Y phase, wave length (doubles),
   // mapping (WORD).
   void Serialize(CArchive& ar) override;
@@ -38,19 +64,10 @@ class IRollingBumpsTexture : public ITexture {
   bool EditProperties(ITextureEditor& editor) override { return editor.EditRollingBumps(*this); }
   // k = 2 pi / wave length, m = -k * height.
   void Prepare() override;
-  bool AffectsNormal() const override { return true; }
   void Apply(const IAxis& frame, SurfacePoint& s) const override;
-
-  double GetK() const { return k_; }
-  double GetM() const { return m_; }
-
- private:
-  Values values_;
-  double k_ = 0.0;
-  double m_ = 0.0;
 };
 
-class IRadialWaveTexture : public ITexture {
+class IRadialWaveTexture : public IWaveTexture<RadialWaveValues> {
   DECLARE_SERIAL(IRadialWaveTexture)
  public:
   static constexpr const char* kCaption = "Radial Wave";
@@ -59,18 +76,6 @@ class IRadialWaveTexture : public ITexture {
   static constexpr TextureDialogField kPhase{"&Phase:", {}, false};
   static constexpr TextureDialogField kRadius{"&Radius at A/2:", {}, false};
 
-  struct Values {
-    double phase = 0.0;
-    double radius = 0.2;  // radius at A/2
-    double height = 0.01;
-    double waveLength = 0.2;
-    uint16_t mapping = kMapPlane;
-    bool operator==(const Values&) const = default;
-  };
-
-  const Values& GetValues() const { return values_; }
-  void SetValues(const Values& values) { values_ = values; }
-
   // record: version, height, phase, wave length (doubles), mapping (WORD),
   // radius at A/2 (double).
   void Serialize(CArchive& ar) override;
@@ -78,18 +83,9 @@ class IRadialWaveTexture : public ITexture {
   bool EditProperties(ITextureEditor& editor) override { return editor.EditRadialWave(*this); }
   // k = 2 pi / (phase + wave length), m = height * radius / 2.
   void Prepare() override;
-  bool AffectsNormal() const override { return true; }
   // The centre of the rings (r = 0) and constants that are not finite
   // leave the normal as given.
   void Apply(const IAxis& frame, SurfacePoint& s) const override;
-
-  double GetK() const { return k_; }
-  double GetM() const { return m_; }
-
- private:
-  Values values_;
-  double k_ = 0.0;
-  double m_ = 0.0;
 };
 
 class IRoughnessTexture : public ITexture {

@@ -19,23 +19,36 @@ namespace {
 constexpr uint16_t kViewTranVersion = 3;
 constexpr double kHitPixels = 3.0;
 
-// View-plane coordinates of a world point in the parallel views. A view
-// type outside 1..4 (only a damaged file makes one) is treated as Front.
-void ToPlane(int viewType, const CVector& p, double& h, double& v) {
+// How a parallel view lays the world on its plane: the horizontal plane
+// coordinate is the world component h (negated when flipH), the vertical
+// one v (negated when flipV); the third component is the depth. A view type
+// outside 1..4 (only a damaged file makes one) is treated as Front.
+struct PlaneAxes {
+  double CVector::*h;
+  bool flipH;
+  double CVector::*v;
+  bool flipV;
+};
+
+PlaneAxes AxesOf(int viewType) {
   switch (viewType) {
     case IViewTran::top:
-      h = p.y;
-      v = p.x;
-      break;
+      return {&CVector::y, false, &CVector::x, false};
     case IViewTran::right:
-      h = -p.x;
-      v = -p.z;
-      break;
+      return {&CVector::x, true, &CVector::z, true};
     default:
-      h = p.y;
-      v = -p.z;
-      break;
+      return {&CVector::y, false, &CVector::z, true};
   }
+}
+
+// Negation rather than a product with -1, so that the sign of every value
+// (zeros and NaNs too) turns exactly.
+double Flip(bool flip, double value) { return flip ? -value : value; }
+
+void ToPlane(int viewType, const CVector& p, double& h, double& v) {
+  const PlaneAxes axes = AxesOf(viewType);
+  h = Flip(axes.flipH, p.*axes.h);
+  v = Flip(axes.flipV, p.*axes.v);
 }
 
 int32_t TruncatePixel(double d) {
@@ -177,18 +190,14 @@ void IViewTran::ScreenToPlane(double x, double y, double& h, double& v) const {
 }
 
 CVector IViewTran::ScreenToWorld(double x, double y) const {
+  if (viewType_ == camera) return {};
   double h = 0.0, v = 0.0;
   ScreenToPlane(x, y, h, v);
-  switch (viewType_) {
-    case top:
-      return {v, h, 0.0};
-    case right:
-      return {-h, 0.0, -v};
-    case camera:
-      return {};
-    default:
-      return {0.0, h, -v};
-  }
+  const PlaneAxes axes = AxesOf(viewType_);
+  CVector world;
+  world.*axes.h = Flip(axes.flipH, h);
+  world.*axes.v = Flip(axes.flipV, v);
+  return world;
 }
 
 double IViewTran::HitTest(const CVector& a, const CVector& b) const {
@@ -198,23 +207,10 @@ double IViewTran::HitTest(const CVector& a, const CVector& b) const {
   // No pixels (zero width) or no sensible scale: nothing can be clicked.
   if (!(s > 0.0)) return miss;
   const double t = kHitPixels / s;
+  // Only the two shown coordinates count; depth never stops a click.
   const CVector d = a - b;
-  double first = 0.0, second = 0.0;
-  switch (viewType_) {
-    case top:
-      first = d.x;
-      second = d.y;
-      break;
-    case right:
-      first = d.x;
-      second = d.z;
-      break;
-    default:
-      first = d.z;
-      second = d.y;
-      break;
-  }
-  return std::fabs(first) < t && std::fabs(second) < t ? 0.0 : miss;
+  const PlaneAxes axes = AxesOf(viewType_);
+  return std::fabs(d.*axes.h) < t && std::fabs(d.*axes.v) < t ? 0.0 : miss;
 }
 
 // --- Drawing modes ---
@@ -228,30 +224,22 @@ DrawState IViewTran::SelectDrawMode(IDrawSurface& device, int mode, int style) c
   else if (mode == 8) style = kStyleSelected;
   else if (mode == 9) style = kStyleGrey;
 
-  switch (style) {
-    case kStyleBlack:
-      state.pen = kBlackPen;
-      state.brush = kBlackBrush;
-      break;
-    case kStyleGrey:
-      state.pen = kGreyPen;
-      break;
-    case kStyleWhite:
-      state.pen = kWhitePen;
-      state.brush = kWhiteBrush;
-      break;
-    case kStyleDashedGrey:
-      state.pen = kDashedGreyPen;
-      break;
-    case kStyleSelected:
-      state.pen = kRedPen;
-      state.brush = kRedBrush;
-      break;
-    case kStyleOlive:
-      state.pen = kOlivePen;
-      break;
-    default:
-      break;
+  // Each style's pen and, for the filled ones, its brush; other styles
+  // leave the device's tools as they are.
+  struct StyleTools {
+    int style;
+    Pen pen;
+    const Brush* brush;
+  };
+  static constexpr StyleTools kStyles[] = {
+      {kStyleBlack, kBlackPen, &kBlackBrush},   {kStyleGrey, kGreyPen, nullptr},
+      {kStyleWhite, kWhitePen, &kWhiteBrush},   {kStyleDashedGrey, kDashedGreyPen, nullptr},
+      {kStyleSelected, kRedPen, &kRedBrush},    {kStyleOlive, kOlivePen, nullptr},
+  };
+  for (const StyleTools& tools : kStyles) {
+    if (tools.style != style) continue;
+    state.pen = tools.pen;
+    if (tools.brush != nullptr) state.brush = *tools.brush;
   }
 
   switch (mode) {

@@ -381,9 +381,12 @@ OctreeLeaf Octree::FindLeaf(const CVector& point) const { return Locate(point, C
 // exit face, where the tie rule alone could send it back into the same
 // leaf. So the point's coordinates on the exit axes are set to the face
 // itself, the descent sends points on a centre plane the way the ray heads,
-// and no coordinate is allowed to move against the ray. Every step then
-// moves at least one coordinate onto a cell face strictly further along
-// the ray, and there are only finitely many faces: the walk always ends.
+// and no coordinate is allowed to move against the ray. With that descent
+// the point never sits on the exit face of the leaf it lands in (only on
+// the root's own faces, where the walk ends), so every step moves at least
+// one coordinate onto a cell face strictly further along the ray, and
+// there are only finitely many faces: the walk always ends. FindLeaf keeps
+// the plain rule: a point on a centre plane belongs to the low half.
 template <class LeafVisitor>
 ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& counters,
                            LeafVisitor&& visit) const {

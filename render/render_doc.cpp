@@ -3,11 +3,8 @@
 #include "render/render_doc.h"
 
 #include <iterator>
-#include <memory>
-#include <utility>
 
 #include "persist/archive.h"
-#include "persist/exceptions.h"
 #include "persist/link.h"
 
 namespace brevoxa {
@@ -19,12 +16,7 @@ namespace {
 constexpr uint16_t kVersionWithoutSupersampling = 1;
 constexpr int kSupersamplingFactors[] = {1, 2, 3, 5};
 
-std::unique_ptr<CObject> MakeRenderDoc() { return std::make_unique<CRenderDoc>(); }
-
-struct RenderLinkRegistrar {
-  RenderLinkRegistrar() { IRenderLink::SetDocumentFactory(&MakeRenderDoc); }
-};
-const RenderLinkRegistrar renderLinkRegistrar;
+const LinkedDocumentRegistrar<IRenderLink, CRenderDoc> renderLinkRegistrar;
 
 }  // namespace
 
@@ -36,28 +28,21 @@ int RenderSettings::SupersamplingFactor() const {
 }
 
 std::optional<std::string> RenderSettings::Check() const {
-  for (auto [field, value] : {std::pair{&kWidth, double(width)},
-                              {&kHeight, double(height)},
-                              {&kDepthLimit, double(depthLimit)},
-                              {&kPixelRatio, pixelRatio},
-                              {&kOctreeLimit, double(octreeLimit)},
-                              {&kJpegQuality, double(jpegQuality)}}) {
-    if (auto message = field->range.Check(value)) return message;
+  if (auto message = CheckFields({{&kWidth, double(width)},
+                                  {&kHeight, double(height)},
+                                  {&kDepthLimit, double(depthLimit)},
+                                  {&kPixelRatio, pixelRatio},
+                                  {&kOctreeLimit, double(octreeLimit)},
+                                  {&kJpegQuality, double(jpegQuality)}})) {
+    return message;
   }
   // The radio group cannot show any other code.
   constexpr NumberRange kSupersamplingCodes{0.0, 3.0, true};
-  if (auto message = kSupersamplingCodes.Check(static_cast<uint16_t>(supersampling))) return message;
-  return std::nullopt;
-}
-
-bool CRenderDoc::SetSettings(const RenderSettings& settings) {
-  if (settings.Check()) return false;
-  settings_ = settings;
-  return true;
+  return kSupersamplingCodes.Check(static_cast<uint16_t>(supersampling));
 }
 
 void CRenderDoc::Serialize(CArchive& ar) {
-  if (ar.IsStoring() && viewExchange_ && !viewExchange_()) throw CUserException();
+  if (ar.IsStoring()) TakeViewValues();
 
   // Loading fills a copy, so that a short or refused record leaves the
   // document whole instead of half old, half new.
@@ -84,12 +69,7 @@ void CRenderDoc::Serialize(CArchive& ar) {
 
   s.autoDisplay = autoDisplay != 0;
   s.supersampling = static_cast<Supersampling>(supersampling);
-  // The form never stores such values; taking them would let a damaged file
-  // ask the renderer for a zero-sized or enormous image.
-  if (auto refused = s.Check()) {
-    throw CArchiveException(CArchiveException::generic, "render settings: " + *refused);
-  }
-  settings_ = s;
+  TakeLoaded(s, "render settings");
 }
 
 }  // namespace brevoxa

@@ -4,24 +4,18 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 
+#include "material/form_document.h"
 #include "persist/object.h"
-#include "ui/field_range.h"
 
 namespace brevoxa {
 
 // Samples per pixel along each axis: 1, 2, 3 or 5 (1, 4, 9 or 25 samples).
 enum class Supersampling : uint16_t { none = 0, low = 1, medium = 2, high = 3 };
 
-// A numeric field of the settings form: its label and the values it accepts.
-struct RenderFormField {
-  const char* label;
-  NumberRange range;
-};
+using RenderFormField = FormField;
 
 // The settings, with the defaults of a new document, in stored order.
 struct RenderSettings {
@@ -63,7 +57,7 @@ inline constexpr const char* kSupersamplingLabel = "&Supersampling";
 inline constexpr const char* kSupersamplingChoices[] = {"None", "Low", "Medium", "High"};
 }  // namespace render_form
 
-class CRenderDoc : public CObject {
+class CRenderDoc : public CObject, public FormDocument<RenderSettings> {
   DECLARE_SERIAL(CRenderDoc)
  public:
   static constexpr uint16_t kVersion = 2;
@@ -78,21 +72,6 @@ class CRenderDoc : public CObject {
   // holds a value the form would refuse, fails with CArchiveException and
   // leaves the document as it was.
   void Serialize(CArchive& ar) override;
-
-  const RenderSettings& Settings() const { return settings_; }
-  // Takes over values the form accepts; otherwise changes nothing and
-  // answers false.
-  bool SetSettings(const RenderSettings& settings);
-
-  // Before the document is stored it takes the form's values: the open view
-  // installs a function that copies them in (through SetSettings) and
-  // answers false, having shown the range message, when a field is refused.
-  // Storing then fails with CUserException, so nothing is written.
-  void SetViewExchange(std::function<bool()> exchange) { viewExchange_ = std::move(exchange); }
-
- private:
-  RenderSettings settings_;
-  std::function<bool()> viewExchange_;
 };
 
 }  // namespace brevoxa

@@ -34,11 +34,9 @@ uint32_t Saturated(uint64_t v) {
 }  // namespace
 
 bool RenderStatistics::HasRender() const {
-  // Not the octree size alone: a scene of four polygons or fewer never
-  // divides the root, and its render would go unrecorded.
-  for (auto counter : kCounters)
-    if (counters.*counter != 0) return true;
-  return !outputPath.empty();
+  // Every render that got as far as the octree divided its root at least
+  // once, however small the scene.
+  return counters.octreeSize != 0;
 }
 
 void RenderStatistics::Serialize(CArchive& ar) {

@@ -19,7 +19,8 @@ struct RenderStatistics {
   std::string outputPath;
 
   void ZeroCounters() { counters = {}; }
-  // Whether a render was recorded at all.
+  // Whether a render was recorded at all: the octree's root is always
+  // divided, so its size is never 0 after a render.
   bool HasRender() const;
   bool operator==(const RenderStatistics&) const = default;
 

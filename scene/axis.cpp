@@ -31,33 +31,17 @@ Matrix3 Diagonal(double x, double y, double z) {
   return r;
 }
 
-Matrix3 RotationX(double degrees) {
+// A turn about one axis (0 = x, 1 = y, 2 = z): of the other two, taken in
+// cyclic order as (i, j), each keeps cos on the diagonal; sin goes to (i, j)
+// and -sin to (j, i).
+Matrix3 Rotation(int axis, double degrees) {
+  const int i = (axis + 1) % 3, j = (axis + 2) % 3;
   double a = degrees * kDegreesToRadians, c = std::cos(a), s = std::sin(a);
   Matrix3 r;
-  r.m[1][1] = c;
-  r.m[1][2] = s;
-  r.m[2][1] = -s;
-  r.m[2][2] = c;
-  return r;
-}
-
-Matrix3 RotationY(double degrees) {
-  double a = degrees * kDegreesToRadians, c = std::cos(a), s = std::sin(a);
-  Matrix3 r;
-  r.m[0][0] = c;
-  r.m[0][2] = -s;
-  r.m[2][0] = s;
-  r.m[2][2] = c;
-  return r;
-}
-
-Matrix3 RotationZ(double degrees) {
-  double a = degrees * kDegreesToRadians, c = std::cos(a), s = std::sin(a);
-  Matrix3 r;
-  r.m[0][0] = c;
-  r.m[0][1] = s;
-  r.m[1][0] = -s;
-  r.m[1][1] = c;
+  r.m[i][i] = c;
+  r.m[i][j] = s;
+  r.m[j][i] = -s;
+  r.m[j][j] = c;
   return r;
 }
 
@@ -66,12 +50,12 @@ Matrix3 RotationZ(double degrees) {
 IAxis::IAxis(int axisLength, int axisStyle) : axisLength_(axisLength), axisStyle_(axisStyle) { RebuildMatrices(); }
 
 void IAxis::RebuildMatrices() {
-  toWorld_ = Multiply(Multiply(Multiply(Diagonal(scale_.x, scale_.y, scale_.z), RotationX(rotation_.x)),
-                               RotationY(rotation_.y)),
-                      RotationZ(rotation_.z));
+  toWorld_ = Multiply(Multiply(Multiply(Diagonal(scale_.x, scale_.y, scale_.z), Rotation(0, rotation_.x)),
+                               Rotation(1, rotation_.y)),
+                      Rotation(2, rotation_.z));
   // A zero scale gives infinite entries here, and points mapped through
   // them become infinite or NaN; drawing saturates such pixels.
-  toLocal_ = Multiply(Multiply(Multiply(RotationZ(-rotation_.z), RotationY(-rotation_.y)), RotationX(-rotation_.x)),
+  toLocal_ = Multiply(Multiply(Multiply(Rotation(2, -rotation_.z), Rotation(1, -rotation_.y)), Rotation(0, -rotation_.x)),
                       Diagonal(1.0 / scale_.x, 1.0 / scale_.y, 1.0 / scale_.z));
 }
 

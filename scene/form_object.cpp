@@ -308,63 +308,68 @@ void IObject::SelectElements(int level, IObList& list) {
 
 // --- Drags ---
 
+namespace {
+
+using DragSetter = void (IDrawable::*)(const CVector&);
+
+// At the form level only the frame follows a drag; the bounding box, drawn
+// through the frame, goes with it.
+IDrawable& DragTarget(IDrawable& element, const IObject& form, IAxis& frame) {
+  return &element == &form ? static_cast<IDrawable&>(frame) : element;
+}
+
+// Sets the dragged value. A point's rotation and scale slots hold its local
+// position, so at the point level its world position follows at once for
+// the drag to show; that point is returned.
+IPoint* SetDragValue(int level, IDrawable& target, DragSetter set, const CVector& v, const IAxis& frame) {
+  (target.*set)(v);
+  if (level != kPointLevel) return nullptr;
+  auto* point = dynamic_cast<IPoint*>(&target);
+  if (point != nullptr) point->PlaceIn(frame);
+  return point;
+}
+
+}  // namespace
+
 void IObject::MoveElement(int, IDrawable& element, const CVector& v, int) {
-  // At the form level only the frame moves while dragging; the bounding
-  // box, drawn through the frame, follows it.
-  IDrawable& target = &element == this ? frame_ : element;
-  target.SetPosition(v);
+  DragTarget(element, *this, frame_).SetPosition(v);
 }
 
 void IObject::EndMoveElement(int level, IDrawable& element, const CVector& v, int) {
-  IDrawable& target = &element == this ? frame_ : element;
+  IDrawable& target = DragTarget(element, *this, frame_);
   target.SetPosition(v);
   EndLevelEdit(level, target);
 }
 
 void IObject::RotateElement(int level, IDrawable& element, const CVector& v, int) {
-  IDrawable& target = &element == this ? frame_ : element;
-  target.SetRotation(v);
-  // A point turns its local position; its world position shows the drag.
-  if (level == kPointLevel)
-    if (auto* point = dynamic_cast<IPoint*>(&target)) point->PlaceIn(frame_);
+  SetDragValue(level, DragTarget(element, *this, frame_), &IDrawable::SetRotation, v, frame_);
 }
 
 void IObject::RotateElementAgain(int level, IDrawable& element, const CVector& v, int mode) {
   RotateElement(level, element, v, mode);
 }
 
+// A turned or scaled point ends as a move to its new world position.
 void IObject::EndRotateElement(int level, IDrawable& element, const CVector& v, int mode) {
-  IDrawable& target = &element == this ? frame_ : element;
-  target.SetRotation(v);
-  if (level == kPointLevel) {
-    if (auto* point = dynamic_cast<IPoint*>(&target)) {
-      point->PlaceIn(frame_);
-      EndMoveElement(level, *point, point->world, mode);
-    }
-    return;
+  IDrawable& target = DragTarget(element, *this, frame_);
+  if (IPoint* point = SetDragValue(level, target, &IDrawable::SetRotation, v, frame_)) {
+    EndMoveElement(level, *point, point->world, mode);
+  } else if (level != kPointLevel) {
+    EndLevelEdit(level, target);
   }
-  EndLevelEdit(level, target);
 }
 
 void IObject::ScaleElement(int level, IDrawable& element, const CVector& v, int) {
-  IDrawable& target = &element == this ? frame_ : element;
-  target.SetScale(v);
-  // A point's scale slot is its local position.
-  if (level == kPointLevel)
-    if (auto* point = dynamic_cast<IPoint*>(&target)) point->PlaceIn(frame_);
+  SetDragValue(level, DragTarget(element, *this, frame_), &IDrawable::SetScale, v, frame_);
 }
 
 void IObject::EndScaleElement(int level, IDrawable& element, const CVector& v, int mode) {
-  IDrawable& target = &element == this ? frame_ : element;
-  target.SetScale(v);
-  if (level == kPointLevel) {
-    if (auto* point = dynamic_cast<IPoint*>(&target)) {
-      point->PlaceIn(frame_);
-      EndMoveElement(level, *point, point->world, mode);
-    }
-    return;
+  IDrawable& target = DragTarget(element, *this, frame_);
+  if (IPoint* point = SetDragValue(level, target, &IDrawable::SetScale, v, frame_)) {
+    EndMoveElement(level, *point, point->world, mode);
+  } else if (level != kPointLevel) {
+    EndLevelEdit(level, target);
   }
-  EndLevelEdit(level, target);
 }
 
 void IObject::EndLevelEdit(int level, IDrawable& element) {

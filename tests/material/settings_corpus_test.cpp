@@ -15,7 +15,7 @@
 #include "material/texture_catalog.h"
 #include "render/render_doc.h"
 #include "support/bytes.h"
-#include "support/fuzz_targets.h"
+#include "support/corpus_replay.h"
 
 namespace brevoxa {
 namespace {
@@ -65,28 +65,22 @@ std::vector<SettingsCase> SettingsCases() {
           {"render settings", SettingsKind::renderSettings, RenderSettingsBytes()}};
 }
 
+testing::Replayer ReplayAs(SettingsKind kind) {
+  return [kind](const uint8_t* data, size_t size) { return FuzzSettings(kind, data, size); };
+}
+
 TEST(SettingsCorpus, EveryTruncationFailsAndKeepsTheDefaults) {
   for (const SettingsCase& c : SettingsCases()) {
-    EXPECT_EQ(FuzzSettings(c.kind, c.bytes.data(), c.bytes.size()).kind, FuzzOutcome::complete) << c.what;
-    for (size_t cut = 0; cut < c.bytes.size(); ++cut) {
-      FuzzOutcome outcome = FuzzSettings(c.kind, c.bytes.data(), cut);
-      ASSERT_EQ(outcome.kind, FuzzOutcome::archiveFailure) << c.what << " cut at " << cut;
-      ASSERT_EQ(outcome.cause, CArchiveException::endOfFile) << c.what << " cut at " << cut;
-    }
+    SCOPED_TRACE(c.what);
+    testing::ExpectEveryCutFails(c.bytes, ReplayAs(c.kind));
   }
 }
 
 TEST(SettingsCorpus, RandomFlipsNeverLeaveAHalfReadDocument) {
   std::mt19937 random(1206);
   for (const SettingsCase& c : SettingsCases()) {
-    std::uniform_int_distribution<size_t> position(0, c.bytes.size() - 1);
-    std::uniform_int_distribution<int> value(0, 255), flips(1, 3);
-    for (int round = 0; round < 1500; ++round) {
-      Bytes bytes = c.bytes;
-      for (int i = flips(random); i > 0; --i) bytes[position(random)] = static_cast<uint8_t>(value(random));
-      ASSERT_NE(FuzzSettings(c.kind, bytes.data(), bytes.size()).kind, FuzzOutcome::inconsistent)
-          << c.what << " round " << round;
-    }
+    SCOPED_TRACE(c.what);
+    testing::ExpectFlipsStaySound(c.bytes, ReplayAs(c.kind), random, 1500, 3);
   }
 }
 

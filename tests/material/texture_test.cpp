@@ -21,6 +21,7 @@
 #include "scene/axis.h"
 #include "support/bytes.h"
 #include "support/temp_dir.h"
+#include "support/vector_near.h"
 #include "ui/recording_ui.h"
 
 namespace brevoxa {
@@ -28,8 +29,6 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
-
-constexpr double kTolerance = 1e-9;
 
 // Colour map records: version, then 21 segments of version, type, colour.
 void Map(ByteWriter& w, const ColorMap& map) {
@@ -62,31 +61,14 @@ SurfacePoint Apply(const T& texture, const CVector& point, const IAxis& frame = 
   return s;
 }
 
-void ExpectNear(const CVector& a, const CVector& b, double tolerance = kTolerance) {
-  EXPECT_NEAR(a.x, b.x, tolerance);
-  EXPECT_NEAR(a.y, b.y, tolerance);
-  EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
 CVector Unit(CVector v) {
   v.Normalize();
   return v;
 }
 
-template <class T>
-uint64_t LoadInto(T& texture, const Bytes& bytes) {
-  uint64_t left = 0;
-  testing::Load(bytes, [&](CArchive& ar) {
-    texture.Serialize(ar);
-    left = ar.BytesRemaining();
-  });
-  return left;
-}
-
-template <class T>
-Bytes StoreOf(T& texture) {
-  return testing::Store([&](CArchive& ar) { texture.Serialize(ar); });
-}
+using testing::ExpectNear;
+using testing::LoadInto;
+using testing::StoreOf;
 
 // --- Shared geometry ---
 
@@ -431,82 +413,44 @@ TEST(RoughnessTexture, TinyOffsetsLeaveTheNormalExactlyAsGiven) {
 
 // --- Stored field orders ---
 
-// Hand-built records with every value distinct, for the kinds whose stored
-// order differs from their declaration.
-TEST(TextureRecords, BitmapFieldOrder) {
-  ByteWriter w;
-  w.Word(1).Byte(8).Chars("ROCK.BMP");
-  w.Byte(1).Byte(1).Byte(0).Byte(1);  // colour, reflect, filter, bump normal
-  w.Word(2).Word(3).Word(4);          // mapping, horizontal, vertical
-  w.Double(2.5);
-  IBitmapTexture t;
-  EXPECT_EQ(LoadInto(t, w.bytes()), 0u);
-  const IBitmapTexture::Values& v = t.GetValues();
-  EXPECT_EQ(v.fileName, "ROCK.BMP");
-  EXPECT_TRUE(v.color);
-  EXPECT_TRUE(v.reflect);
-  EXPECT_FALSE(v.filter);
-  EXPECT_TRUE(v.bumpNormal);
-  EXPECT_EQ(v.mapping, kMapPlane);
-  EXPECT_EQ(v.horizontalRepetitions, 3);
-  EXPECT_EQ(v.verticalRepetitions, 4);
-  EXPECT_EQ(v.bumpHeight, 2.5);
-  EXPECT_EQ(StoreOf(t), w.bytes());
+// A hand-built record with every value distinct loads as the values given
+// and is written back byte for byte.
+template <class T>
+void ExpectRecord(const ByteWriter& record, const typename T::Values& values) {
+  SCOPED_TRACE(T().GetName());
+  T texture;
+  EXPECT_EQ(LoadInto(texture, record.bytes()), 0u);
+  EXPECT_TRUE(texture.GetValues() == values);
+  EXPECT_EQ(StoreOf(texture), record.bytes());
 }
 
-TEST(TextureRecords, WaveFieldOrders) {
-  ByteWriter rolling;
-  rolling.Word(1);
-  for (double d : {0.5, 1.5, 2.5, 3.5}) rolling.Double(d);  // height, X, Y, wave length
-  rolling.Word(1);
-  IRollingBumpsTexture r;
-  EXPECT_EQ(LoadInto(r, rolling.bytes()), 0u);
-  EXPECT_EQ(r.GetValues(), (IRollingBumpsTexture::Values{1.5, 2.5, 0.5, 3.5, kMapCylinder}));
-  EXPECT_EQ(StoreOf(r), rolling.bytes());
-
-  ByteWriter radial;
-  radial.Word(1);
-  for (double d : {0.5, 1.5, 2.5}) radial.Double(d);  // height, phase, wave length
-  radial.Word(0);
-  radial.Double(4.5);  // radius at A/2
-  IRadialWaveTexture a;
-  EXPECT_EQ(LoadInto(a, radial.bytes()), 0u);
-  EXPECT_EQ(a.GetValues(), (IRadialWaveTexture::Values{1.5, 4.5, 0.5, 2.5, kMapSphere}));
-  EXPECT_EQ(StoreOf(a), radial.bytes());
-}
-
-TEST(TextureRecords, WoodCheckAndColorRangeFieldOrders) {
-  ByteWriter wood;
-  wood.Word(1);
-  for (double d : {3.0, 2.0, 0.4, 0.1}) wood.Double(d);  // waves, twist length, base %, ring
-  wood.Vector({1, 2, 3});
-  wood.Vector({4, 5, 6});
-  IWoodTexture wt;
-  EXPECT_EQ(LoadInto(wt, wood.bytes()), 0u);
-  EXPECT_EQ(wt.GetValues(), (IWoodTexture::Values{{1, 2, 3}, {4, 5, 6}, 3.0, 2.0, 0.4, 0.1}));
-  EXPECT_EQ(StoreOf(wt), wood.bytes());
-
-  ByteWriter check;
-  check.Word(1).Word(1).Word(8).Word(9);  // mapping, vertical, horizontal
-  check.Byte(0).Byte(1).Byte(1);          // colour, filter, reflect
-  check.Double(12.5);
-  check.Vector({7, 8, 9});
-  check.Vector({10, 11, 12});
-  ICheckTexture ct;
-  EXPECT_EQ(LoadInto(ct, check.bytes()), 0u);
-  EXPECT_EQ(ct.GetValues(),
-            (ICheckTexture::Values{kMapCylinder, 8, 9, {7, 8, 9}, {10, 11, 12}, false, true, true, 12.5}));
-  EXPECT_EQ(StoreOf(ct), check.bytes());
-
+// The kinds whose stored order differs from their declaration.
+TEST(TextureRecords, FieldOrders) {
+  ExpectRecord<IBitmapTexture>(ByteWriter()
+                                   .Word(1).Byte(8).Chars("ROCK.BMP")
+                                   .Byte(1).Byte(1).Byte(0).Byte(1)  // colour, reflect, filter, bump normal
+                                   .Word(2).Word(3).Word(4)          // mapping, horizontal, vertical
+                                   .Double(2.5),
+                               {"ROCK.BMP", kMapPlane, 4, 3, 2.5, true, false, true, true});
+  // Height, X, Y, wave length.
+  ExpectRecord<IRollingBumpsTexture>(ByteWriter().Word(1).Double(0.5).Double(1.5).Double(2.5).Double(3.5).Word(1),
+                                     {1.5, 2.5, 0.5, 3.5, kMapCylinder});
+  // Height, phase, wave length, mapping, radius at A/2.
+  ExpectRecord<IRadialWaveTexture>(ByteWriter().Word(1).Double(0.5).Double(1.5).Double(2.5).Word(0).Double(4.5),
+                                   {1.5, 4.5, 0.5, 2.5, kMapSphere});
+  // Waves, twist length, base %, ring, then the two colours.
+  ExpectRecord<IWoodTexture>(
+      ByteWriter().Word(1).Double(3.0).Double(2.0).Double(0.4).Double(0.1).Vector({1, 2, 3}).Vector({4, 5, 6}),
+      {{1, 2, 3}, {4, 5, 6}, 3.0, 2.0, 0.4, 0.1});
+  ExpectRecord<ICheckTexture>(ByteWriter()
+                                  .Word(1).Word(1).Word(8).Word(9)  // mapping, vertical, horizontal
+                                  .Byte(0).Byte(1).Byte(1)          // colour, filter, reflect
+                                  .Double(12.5).Vector({7, 8, 9}).Vector({10, 11, 12}),
+                              {kMapCylinder, 8, 9, {7, 8, 9}, {10, 11, 12}, false, true, true, 12.5});
   ByteWriter range;
-  range.Word(1);
-  range.Double(0.75);
-  range.Word(3);
+  range.Word(1).Double(0.75).Word(3);
   Map(range, Ramp());
-  IColorRangeTexture rt;
-  EXPECT_EQ(LoadInto(rt, range.bytes()), 0u);
-  EXPECT_EQ(rt.GetValues(), (IColorRangeTexture::Values{0.75, Ramp(), IColorRangeTexture::kRadialPlanesAroundZ}));
-  EXPECT_EQ(StoreOf(rt), range.bytes());
+  ExpectRecord<IColorRangeTexture>(range, {0.75, Ramp(), IColorRangeTexture::kRadialPlanesAroundZ});
 }
 
 TEST(TextureRecords, OtherVersionsReadNothingMoreAndKeepTheDefaults) {
@@ -549,8 +493,7 @@ void WriteBmp(const std::string& path, int width, int height, const std::vector<
     }
     for (int pad = 3 * width; pad < row; ++pad) w.Byte(0);
   }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
+  testing::WriteFile(path, w.bytes());
 }
 
 class BitmapTextureTest : public ::testing::Test {
@@ -652,8 +595,7 @@ TEST_F(BitmapTextureTest, MissingCorruptAndHugeImagesLeaveItInert) {
     w.Dword(40).Dword(width).Dword(height).Word(1).Word(24).Dword(0).Dword(24);
     w.Dword(2835).Dword(2835).Dword(0).Dword(0);
     for (int i = 0; i < 24; ++i) w.Byte(0x80);
-    std::ofstream(dir_.File("HUGE.BMP"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
+    testing::WriteFile(dir_.File("HUGE.BMP"), w.bytes());
   }
   for (const char* name : {"NONE.BMP", "JUNK.BMP", "HUGE.BMP"}) {
     SCOPED_TRACE(name);

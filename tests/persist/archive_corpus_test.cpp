@@ -4,14 +4,10 @@
 // overflows and undefined behaviour in the reader.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <random>
 
 #include "support/bytes.h"
-#include "support/fuzz_targets.h"
+#include "support/corpus_replay.h"
 #include "support/test_classes.h"
 
 namespace brevoxa {
@@ -20,11 +16,6 @@ namespace {
 using testing::Bytes;
 using testing::FuzzArchive;
 using testing::FuzzOutcome;
-
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 FuzzOutcome Replay(const Bytes& bytes) { return FuzzArchive(bytes.data(), bytes.size()); }
 
@@ -51,24 +42,7 @@ Bytes ValidStream() {
 }
 
 TEST(ArchiveCorpus, EachFileRaisesTheFailureItsNameGives) {
-  const std::map<std::string, FuzzOutcome> expected = {
-      {"ok", {FuzzOutcome::complete, 0}},
-      {"eof", {FuzzOutcome::archiveFailure, CArchiveException::endOfFile}},
-      {"badclass", {FuzzOutcome::archiveFailure, CArchiveException::badClass}},
-      {"badschema", {FuzzOutcome::archiveFailure, CArchiveException::badSchema}},
-      {"badindex", {FuzzOutcome::archiveFailure, CArchiveException::badIndex}},
-  };
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(BREVOXA_TEST_DATA "/corpus/archive")) {
-    std::string name = entry.path().filename().string();
-    auto it = expected.find(name.substr(0, name.find('-')));
-    ASSERT_NE(it, expected.end()) << name << ": the name must start with the expected outcome";
-    FuzzOutcome outcome = Replay(ReadFile(entry.path()));
-    EXPECT_EQ(outcome.kind, it->second.kind) << name;
-    EXPECT_EQ(outcome.cause, it->second.cause) << name;
-    ++files;
-  }
-  EXPECT_GE(files, 10);
+  testing::ExpectOutcomesByName(BREVOXA_TEST_DATA "/corpus/archive", FuzzArchive, 10);
 }
 
 TEST(ArchiveCorpus, TruncationsOfAValidStreamEndCleanly) {
@@ -92,19 +66,8 @@ TEST(ArchiveCorpus, TruncationsOfAValidStreamEndCleanly) {
 }
 
 TEST(ArchiveCorpus, RandomFlipsFailOnlyWithArchiveFailures) {
-  const Bytes full = ValidStream();
   std::mt19937 random(20261206);
-  std::uniform_int_distribution<size_t> position(0, full.size() - 1);
-  std::uniform_int_distribution<int> value(0, 255), flips(1, 4);
-  int failures = 0;
-  for (int round = 0; round < 4000; ++round) {
-    Bytes bytes = full;
-    for (int i = flips(random); i > 0; --i) bytes[position(random)] = static_cast<uint8_t>(value(random));
-    // Anything but an archive or not-supported failure escapes and fails the test.
-    FuzzOutcome outcome = Replay(bytes);
-    failures += outcome.kind != FuzzOutcome::complete;
-  }
-  EXPECT_GT(failures, 0);
+  testing::ExpectFlipsStaySound(ValidStream(), FuzzArchive, random, 4000, 4);
 }
 
 }  // namespace

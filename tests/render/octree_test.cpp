@@ -619,6 +619,108 @@ TEST(FindNearestHit, AgreesWithBruteForceOnRandomScenes) {
   }
 }
 
+// The cell faces along one axis of a root box from lo to hi, down to the
+// given level, computed as the build halves its boxes.
+std::vector<double> CellFaces(double lo, double hi, int levels) {
+  std::vector<double> faces;
+  std::function<void(double, double, int)> halve = [&](double a, double b, int level) {
+    const double centre = (a + b) / 2;
+    faces.push_back(centre);
+    if (level < levels) {
+      halve(a, centre, level + 1);
+      halve(centre, b, level + 1);
+    }
+  };
+  halve(lo, hi, 1);
+  return faces;
+}
+
+// Exactly on the awkward places: polygons and ray origins in the cell faces
+// of an uneven box (where normalising a face polygon rounds), axis-aligned
+// polygons and rays, quads as well as triangles. Whatever the tree, the
+// nearest distance is the one a loop over every polygon finds.
+TEST(FindNearestHit, MatchesBruteForceOnCellFacesAndAxisAlignedGeometry) {
+  Random random(4242);
+  auto coordinate = [](CVector& v, int axis) -> double& { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; };
+  auto axisOf = [&] { return std::uniform_int_distribution<int>(0, 2)(random.engine); };
+  const CVector lo = random.Point(-1.3, -0.7), hi = random.Point(0.7, 1.3);
+  std::vector<double> faces[3];
+  for (int axis = 0; axis < 3; ++axis) {
+    CVector min = lo - CVector(1e-5, 1e-5, 1e-5), max = hi + CVector(1e-5, 1e-5, 1e-5);
+    faces[axis] = CellFaces(coordinate(min, axis), coordinate(max, axis), 4);
+  }
+  auto face = [&](int axis) {
+    return faces[axis][std::uniform_int_distribution<size_t>(0, faces[axis].size() - 1)(random.engine)];
+  };
+
+  Scene scene;
+  auto* camera = new ICamera;
+  camera->SetPosition(lo);
+  camera->SetTarget(hi);
+  camera->SetUpPoint(lo);
+  scene.Add(camera);
+  for (int i = 0; i < 160; ++i) {
+    const CVector c = random.Point(-0.6, 0.6);
+    const double size = random.Uniform(0.05, 0.5);
+    std::vector<CVector> v;
+    switch (i % 4) {
+      case 0:  // a triangle
+        v = {c + random.Point(-size, size), c + random.Point(-size, size), c + random.Point(-size, size)};
+        break;
+      case 1: {  // a parallelogram
+        const CVector u = random.Point(-size, size), w = random.Point(-size, size);
+        v = {c - u - w, c + u - w, c + u + w, c - u + w};
+        break;
+      }
+      default: {  // an axis-aligned square, every other one in a cell face
+        const int axis = axisOf();
+        v = Square(c, size, axis);
+        if (i % 4 == 3) {
+          const double plane = face(axis);
+          for (CVector& p : v) coordinate(p, axis) = plane;
+        }
+      }
+    }
+    scene.AddPolygon(v);
+  }
+  const std::vector<const IPolygon*> all = scene.AllPolygons();
+
+  for (int depth : {2, 4, 7}) {
+    RenderCounters counters;
+    const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
+    int hits = 0;
+    for (int r = 0; r < 400; ++r) {
+      CVector origin = random.Point(-0.65, 0.65);
+      CVector direction = random.Direction();
+      for (int k : {3, 5}) {
+        const int axis = axisOf();
+        if (r % k == 0) coordinate(origin, axis) = face(axis);
+      }
+      if (r % 4 == 1) {
+        direction = {};
+        coordinate(direction, axisOf()) = r % 8 == 1 ? 1 : -1;
+      } else if (r % 4 == 2) {
+        coordinate(direction, axisOf()) = 0;
+        direction.Normalize();
+      }
+      if (r % 7 == 0) {  // diagonally from where three cell faces meet
+        origin = {face(0), face(1), face(2)};
+        direction = {r % 2 ? 1.0 : -1.0, r % 3 ? 1.0 : -1.0, r % 5 ? 1.0 : -1.0};
+        direction.Normalize();
+      }
+      const Ray ray{origin, direction};
+      HitRecord expected, actual;
+      const bool want = BruteForceNearest(all, ray, Octree::kMaxHitDistance, expected);
+      ASSERT_EQ(tree.FindNearestHit(ray, Octree::kMaxHitDistance, actual, counters), want)
+          << "depth " << depth << " ray " << r;
+      if (!want) continue;
+      ++hits;
+      EXPECT_NEAR(actual.t, expected.t, 1e-9) << "depth " << depth << " ray " << r;
+    }
+    EXPECT_GT(hits, 200) << "depth " << depth;
+  }
+}
+
 // A ray leaving a surface point never meets that surface again: the
 // self-intersection lies below the minimum distance.
 TEST(FindNearestHit, ARayLeavingASurfaceDoesNotHitItAgain) {

@@ -77,11 +77,16 @@ TEST(RenderStatistics, SavedOnlyWhenARenderWasRecorded) {
   EXPECT_FALSE(SaveStatistics(RenderStatistics{}, path));
   EXPECT_FALSE(std::filesystem::exists(path));
 
-  // A scene too small to divide the octree still had a render worth keeping.
-  RenderStatistics small = Sample();
-  small.counters.octreeSize = 0;
-  EXPECT_TRUE(SaveStatistics(small, path));
-  EXPECT_EQ(LoadStatistics(path), small);
+  // The octree size alone decides: a render always divides the root once,
+  // and a record without that is not a render.
+  RenderStatistics noOctree = Sample();
+  noOctree.counters.octreeSize = 0;
+  EXPECT_FALSE(SaveStatistics(noOctree, path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  RenderStatistics emptyScene;
+  emptyScene.counters.octreeSize = 8;
+  EXPECT_TRUE(SaveStatistics(emptyScene, path));
+  EXPECT_EQ(LoadStatistics(path), emptyScene);
 }
 
 TEST(RenderStatistics, MissingOrDamagedFileGivesEmptyStatistics) {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,9 +13,11 @@
 #include "math/view_tran.h"
 #include "persist/archive.h"
 #include "scene/draw_tools.h"
+#include "scene/light.h"
 #include "scene/property_editor.h"
 #include "support/bytes.h"
 #include "support/recording_surface.h"
+#include "support/vector_near.h"
 
 namespace brevoxa {
 namespace {
@@ -29,21 +31,9 @@ using testing::Store;
 
 constexpr double kTol = 1e-12;
 
-void ExpectNear(const CVector& actual, const CVector& expected, double tol = kTol) {
-  EXPECT_NEAR(actual.x, expected.x, tol);
-  EXPECT_NEAR(actual.y, expected.y, tol);
-  EXPECT_NEAR(actual.z, expected.z, tol);
-}
+void ExpectNear(const CVector& actual, const CVector& expected) { testing::ExpectNear(actual, expected, kTol); }
 
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-ByteWriter& Double(ByteWriter& w, double d) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  return w.Dword(static_cast<uint32_t>(bits)).Dword(static_cast<uint32_t>(bits >> 32));
-}
-
-ByteWriter& Vector(ByteWriter& w, const CVector& v) { return Double(Double(Double(w, v.x), v.y), v.z); }
 
 // --- Frame ---
 
@@ -137,13 +127,8 @@ TEST(CameraRecord, LayoutAndRoundTrip) {
   camera.SetViewPlaneWidth(7.25);
   Bytes bytes = Store([&](CArchive& ar) { camera.Serialize(ar); });
 
-  ByteWriter expected;
-  expected.Word(1).Byte(4).Chars("Cam1").Word(1).Word(1);
-  Vector(expected, {1, 2, 3});
-  Vector(expected, {-5, 2, 3});
-  Vector(expected, {1, 2, 5});
-  Double(Double(expected, 12.5), 7.25);
-  EXPECT_EQ(bytes, expected.bytes());
+  EXPECT_EQ(bytes, ByteWriter().Word(1).Byte(4).Chars("Cam1").Word(1).Word(1).Vector({1, 2, 3}).Vector({-5, 2, 3})
+                       .Vector({1, 2, 5}).Double(12.5).Double(7.25).bytes());
 
   ICamera loaded;
   Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
@@ -169,22 +154,29 @@ TEST(CameraRecord, UnknownVersionKeepsTheConstructedValues) {
   EXPECT_EQ(camera.GetViewPlaneWidth(), 10.0);
 }
 
-TEST(CameraRecord, ClipboardRecordIsTheCameraOfKindOne) {
+// Cameras and lights go to the clipboard as their own record, of kind 1;
+// a paste of another kind takes nothing.
+TEST(ItemClipboard, CamerasAndLightsCopyTheirRecordAsKindOne) {
   ICamera camera;
-  camera.SetName("Clip");
-  int kind = 0;
-  Bytes bytes = Store([&](CArchive& ar) { EXPECT_TRUE(camera.SerializeSelection(0, ar, kind)); });
-  EXPECT_EQ(kind, 1);
-  EXPECT_EQ(bytes, Store([&](CArchive& ar) { camera.Serialize(ar); }));
+  ILight light;
+  for (IRoot* item : {static_cast<IRoot*>(&camera), static_cast<IRoot*>(&light)}) {
+    SCOPED_TRACE(item->GetRuntimeClass()->className);
+    item->SetName("Clip");
+    int kind = 0;
+    const Bytes clip = Store([&](CArchive& ar) { EXPECT_TRUE(item->SerializeSelection(0, ar, kind)); });
+    EXPECT_EQ(kind, 1);
+    EXPECT_EQ(clip, testing::StoreOf(*item));
 
-  ICamera pasted;
-  int points = 3;
-  Load(bytes, [&](CArchive& ar) { EXPECT_FALSE(pasted.SerializeSelection(0, ar, points)); });
-  EXPECT_EQ(pasted.GetName(), "CAMERAX");
-  Load(bytes, [&](CArchive& ar) { EXPECT_TRUE(pasted.SerializeSelection(0, ar, kind)); });
-  EXPECT_EQ(pasted.GetName(), "Clip");
-  EXPECT_TRUE(pasted.CanPaste(0, 1));
-  EXPECT_FALSE(pasted.CanPaste(1, 1));
+    std::unique_ptr<IRoot> pasted(static_cast<IRoot*>(item->GetRuntimeClass()->CreateObject()));
+    const std::string fresh = pasted->GetName();
+    int points = 3;
+    Load(clip, [&](CArchive& ar) { EXPECT_FALSE(pasted->SerializeSelection(0, ar, points)); });
+    EXPECT_EQ(pasted->GetName(), fresh);
+    Load(clip, [&](CArchive& ar) { EXPECT_TRUE(pasted->SerializeSelection(0, ar, kind)); });
+    EXPECT_EQ(pasted->GetName(), "Clip");
+  }
+  EXPECT_TRUE(camera.CanPaste(0, 1));
+  EXPECT_FALSE(camera.CanPaste(1, 1));
 }
 
 // --- Selection, bounds and drags ---

@@ -1,5 +1,6 @@
-// Scene elements: selection, the stored drawing modes, the element and item
-// records, and the class tree with its capability table.
+// Scene elements: selection, the element and item records, and the class
+// tree with its capability table. The stored drawing modes are pinned
+// through the handles (handle_test).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -24,13 +25,6 @@ using testing::Bytes;
 using testing::Load;
 using testing::Store;
 
-// Lets the tests drive the mode rule that Draw and DrawHandle share.
-class ModeProbe : public IDrawable {
- public:
-  using IDrawable::ResolveDrawMode;
-  using IDrawable::ResolveHandleMode;
-};
-
 TEST(SceneElementSelect, ReportsTheChange) {
   IDrawable element;
   EXPECT_EQ(element.Select(false), 0);
@@ -40,23 +34,6 @@ TEST(SceneElementSelect, ReportsTheChange) {
   EXPECT_EQ(element.Select(false), -1);
   EXPECT_EQ(element.Select(false), 0);
   EXPECT_EQ(element.IsSelected(), 0);
-}
-
-TEST(SceneElementModes, RepeatReusesTheStoredModeAndDragFeedbackIsNotStored) {
-  ModeProbe element;
-  EXPECT_EQ(element.GetDrawMode(), 1);
-  EXPECT_EQ(element.GetHandleMode(), 1);
-
-  EXPECT_EQ(element.ResolveHandleMode(kDrawModeRepeat), 1);
-  EXPECT_EQ(element.ResolveHandleMode(3), 3);
-  EXPECT_EQ(element.ResolveHandleMode(kDrawModeDragFeedback), kDrawModeDragFeedback);
-  EXPECT_EQ(element.GetHandleMode(), 3);
-  EXPECT_EQ(element.ResolveHandleMode(kDrawModeRepeat), 3);
-
-  // The two stored modes are independent.
-  EXPECT_EQ(element.GetDrawMode(), 1);
-  EXPECT_EQ(element.ResolveDrawMode(9), 9);
-  EXPECT_EQ(element.GetHandleMode(), 3);
 }
 
 TEST(SceneElementPoint, WeightIsHeldInSinglePrecision) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,6 +26,8 @@ using testing::AddLayer;
 using testing::AddPoint;
 using testing::AddPolygon;
 using testing::Bytes;
+using testing::ReadFile;
+using testing::WriteFile;
 using testing::LayersOf;
 using testing::MakeCube;
 using testing::PointsOf;
@@ -40,16 +41,6 @@ class FrmUnwritable : public IDrawable {
   DECLARE_DYNAMIC(FrmUnwritable)
 };
 IMPLEMENT_DYNAMIC(FrmUnwritable, IDrawable)
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 Bytes SaveHeader(IObject& form) {
   return testing::Store([&](CArchive& ar) { form.Serialize(ar); });
@@ -330,39 +321,6 @@ TEST_F(FormFileTest, MakeFileNameRefusesOpenFormsAndRunsOut) {
   EXPECT_EQ(form.GetFileName(), "FORMX1.FRM");
   EXPECT_EQ(form.GetName(), "Vase X1");
   EXPECT_FALSE(form.MakeFileName(20000, 0));
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizers slow every allocation down several times.
-constexpr double kSecondsAllowed = 120.0;
-#else
-constexpr double kSecondsAllowed = 30.0;
-#endif
-
-TEST_F(FormFileTest, MillionPointFormSavesAndLoadsInSeconds) {
-  IObject form;
-  form.SetFileName("BIG.FRM");
-  ILayer* layer = AddLayer(form);
-  constexpr int kSide = 1000;
-  std::vector<IPoint*> grid;
-  grid.reserve(kSide * kSide);
-  for (int i = 0; i < kSide * kSide; ++i) grid.push_back(AddPoint(form, {double(i % kSide), double(i / kSide), 0}));
-  // A quad on every other cell: every point is used, most of them twice.
-  for (int y = 0; y + 1 < kSide; y += 2)
-    for (int x = 0; x + 1 < kSide; ++x)
-      AddPolygon(*layer, {grid[y * kSide + x], grid[y * kSide + x + 1], grid[(y + 1) * kSide + x + 1],
-                          grid[(y + 1) * kSide + x]});
-  const auto start = std::chrono::steady_clock::now();
-  Bytes header = SaveHeader(form);
-  auto loaded = LoadHeader(header);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_TRUE(ui_.Messages().empty());
-  ASSERT_EQ(loaded->GetPoints().GetCount(), grid.size());
-  EXPECT_EQ(loaded->GetPolygonCount(), layer->GetPolygons().GetCount());
-  EXPECT_EQ(PointsOf(*loaded).back()->local, CVector(kSide - 1, kSide - 1, 0));
-  auto last = VerticesOf(*PolygonsOf(*loaded->GetFirstLayer()).back());
-  EXPECT_EQ(last[2], PointsOf(*loaded).back());
-  EXPECT_LT(seconds, kSecondsAllowed);
 }
 
 }  // namespace

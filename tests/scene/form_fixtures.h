@@ -13,14 +13,9 @@
 #include "scene/layer.h"
 #include "scene/point.h"
 #include "scene/polygon.h"
+#include "support/vector_near.h"
 
 namespace brevoxa::testing {
-
-inline void ExpectNear(const CVector& actual, const CVector& expected, double tolerance = 1e-9) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance);
-  EXPECT_NEAR(actual.y, expected.y, tolerance);
-  EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
 
 inline IPoint* AddPoint(IObject& form, const CVector& local) {
   auto* point = new IPoint(local);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <unordered_set>
 
@@ -254,25 +253,6 @@ TEST(FormWeld, SelectedPointsWithinTheToleranceBecomeOne) {
   // Welded neighbours and a polygon closing on itself lose the repeat.
   EXPECT_EQ(VerticesOf(*quad), (std::vector<IPoint*>{a, f, e}));
   EXPECT_EQ(VerticesOf(*seam), (std::vector<IPoint*>{a, c, f}));
-}
-
-TEST(FormWeld, HundredThousandPointsWeldQuickly) {
-  IObject form;
-  ILayer* layer = AddLayer(form);
-  std::vector<IPoint*> points;
-  for (int i = 0; i < 50000; ++i) {
-    CVector c((i % 250) * 0.1, (i / 250) * 0.1, 0);
-    points.push_back(AddPoint(form, c));
-    points.push_back(AddPoint(form, c + CVector(1e-6, 0, -1e-6)));
-  }
-  for (size_t i = 0; i + 3 < points.size(); i += 4)
-    AddPolygon(*layer, {points[i], points[i + 1], points[i + 3], points[i + 2]});
-  for (IPoint* p : points) form.GetPoints().SelectItem(p, true);
-  const auto start = std::chrono::steady_clock::now();
-  form.WeldPoints(kPointLevel);
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
-  EXPECT_EQ(form.GetPoints().GetCount(), 50000u);
-  EXPECT_EQ(PolygonsOf(*layer)[0]->GetPointCount(), 2u);
 }
 
 TEST(FormWeld, LayerLevelMergesFurtherSelectedLayersIntoTheFirst) {

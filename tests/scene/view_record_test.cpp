@@ -16,6 +16,7 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
+using testing::Concat;
 using testing::Load;
 using testing::Store;
 
@@ -26,11 +27,6 @@ Bytes ViewTranBytes(int viewType, double viewWidth) {
   tran.SetViewWidth(viewWidth);
   tran.SetClientRect(0, 0, 320, 200);
   return Store([&](CArchive& ar) { tran.Serialize(ar); });
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 void ExpectLoadsToEnd(const Bytes& bytes, CViewRecord& record) {

@@ -7,8 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 
@@ -21,7 +19,7 @@
 #include "scene/point.h"
 #include "scene/workspace.h"
 #include "support/bytes.h"
-#include "support/fuzz_targets.h"
+#include "support/corpus_replay.h"
 #include "support/sample_workspace.h"
 #include "support/temp_dir.h"
 #include "ui/recording_ui.h"
@@ -31,22 +29,18 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
+using testing::Concat;
+using testing::ReadFile;
 using testing::FuzzOutcome;
 using testing::FuzzFormBody;
 using testing::FuzzWorkspace;
 
 const std::filesystem::path kCorpus = std::filesystem::path(BREVOXA_TEST_DATA) / "corpus" / "workspace";
 const std::filesystem::path kFormCorpus = std::filesystem::path(BREVOXA_TEST_DATA) / "corpus" / "form";
-using Replayer = FuzzOutcome (*)(const uint8_t*, size_t);
 
 bool Regenerating() {
   const char* flag = std::getenv("BREVOXA_REGENERATE");
   return flag != nullptr && std::string(flag) == "1";
-}
-
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 // Storing a workspace writes its form files: they go to a folder that lives
@@ -68,11 +62,6 @@ Bytes BodyBytes(IObject& form) {
 }
 
 Bytes SampleBodyBytes() { return BodyBytes(*testing::MakeSampleForm("Pier", "PIER.FRM", {})); }
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 // Version, empty name and description, and the view count.
 ByteWriter Header(uint16_t viewCount) { return std::move(ByteWriter().Word(1).Byte(0).Byte(0).Word(viewCount)); }
@@ -192,62 +181,13 @@ std::map<std::string, Bytes> GenerateFormCorpus() {
 void WriteCorpus(const std::filesystem::path& dir, const std::map<std::string, Bytes>& files) {
   std::filesystem::create_directories(dir);
   for (const auto& [name, bytes] : files) {
-    std::ofstream out(dir / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    testing::WriteFile(dir / name, bytes);
   }
-}
-
-// Replays every file of the folder and checks the outcome its name states.
-void ExpectOutcomesByName(const std::filesystem::path& dir, Replayer replay, int minimumFiles) {
-  const std::map<std::string, FuzzOutcome> expected = {
-      {"ok", {FuzzOutcome::complete, 0}},
-      {"eof", {FuzzOutcome::archiveFailure, CArchiveException::endOfFile}},
-      {"badclass", {FuzzOutcome::archiveFailure, CArchiveException::badClass}},
-      {"badschema", {FuzzOutcome::archiveFailure, CArchiveException::badSchema}},
-      {"badindex", {FuzzOutcome::archiveFailure, CArchiveException::badIndex}},
-  };
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    std::string name = entry.path().filename().string();
-    auto it = expected.find(name.substr(0, name.find('-')));
-    ASSERT_NE(it, expected.end()) << name << ": the name must start with the expected outcome";
-    const Bytes bytes = ReadFile(entry.path());
-    FuzzOutcome outcome = replay(bytes.data(), bytes.size());
-    EXPECT_EQ(outcome.kind, it->second.kind) << name;
-    EXPECT_EQ(outcome.cause, it->second.cause) << name;
-    ++files;
-  }
-  EXPECT_GE(files, minimumFiles);
-}
-
-void ExpectEveryCutFails(const Bytes& full, Replayer replay) {
-  ASSERT_EQ(replay(full.data(), full.size()).kind, FuzzOutcome::complete);
-  for (size_t cut = 0; cut < full.size(); ++cut) {
-    FuzzOutcome outcome = replay(full.data(), cut);
-    ASSERT_EQ(outcome.kind, FuzzOutcome::archiveFailure) << "cut at " << cut;
-    ASSERT_EQ(outcome.cause, CArchiveException::endOfFile) << "cut at " << cut;
-  }
-}
-
-void ExpectFlipsStaySound(const Bytes& full, Replayer replay, uint32_t seed, int rounds) {
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<size_t> position(0, full.size() - 1);
-  std::uniform_int_distribution<int> value(0, 255), flips(1, 4);
-  int failures = 0;
-  for (int round = 0; round < rounds; ++round) {
-    Bytes bytes = full;
-    for (int i = flips(random); i > 0; --i) bytes[position(random)] = static_cast<uint8_t>(value(random));
-    // Anything but the stream's own failures escapes and fails the test.
-    FuzzOutcome outcome = replay(bytes.data(), bytes.size());
-    ASSERT_NE(outcome.kind, FuzzOutcome::inconsistent) << "round " << round;
-    failures += outcome.kind != FuzzOutcome::complete;
-  }
-  EXPECT_GT(failures, 0);
 }
 
 TEST(WorkspaceCorpus, EachFileGivesTheOutcomeItsNameStates) {
   if (Regenerating()) WriteCorpus(kCorpus, GenerateCorpus());
-  ExpectOutcomesByName(kCorpus, FuzzWorkspace, 15);
+  testing::ExpectOutcomesByName(kCorpus, FuzzWorkspace, 15);
 }
 
 TEST(WorkspaceCorpus, CurrentFixturesResaveByteForByte) {
@@ -282,16 +222,17 @@ TEST(WorkspaceCorpus, OldViewRecordsLoadIntoTheViews) {
 }
 
 TEST(WorkspaceCorpus, EveryTruncationOfAValidFileFailsWithEndOfFile) {
-  ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
+  testing::ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
 }
 
 TEST(WorkspaceCorpus, RandomFlipsNeverLeaveAnInconsistentWorkspace) {
-  ExpectFlipsStaySound(SampleBytes(), FuzzWorkspace, 20261207, 3000);
+  std::mt19937 random(20261207);
+  testing::ExpectFlipsStaySound(SampleBytes(), FuzzWorkspace, random, 3000, 4);
 }
 
 TEST(FormCorpus, EachFileGivesTheOutcomeItsNameStates) {
   if (Regenerating()) WriteCorpus(kFormCorpus, GenerateFormCorpus());
-  ExpectOutcomesByName(kFormCorpus, FuzzFormBody, 10);
+  testing::ExpectOutcomesByName(kFormCorpus, FuzzFormBody, 10);
 }
 
 TEST(FormCorpus, CurrentFixturesResaveByteForByte) {
@@ -315,11 +256,12 @@ TEST(FormCorpus, APointOnlyAPolygonNamesJoinsThePoints) {
 }
 
 TEST(FormCorpus, EveryTruncationOfAValidBodyFailsWithEndOfFile) {
-  ExpectEveryCutFails(SampleBodyBytes(), FuzzFormBody);
+  testing::ExpectEveryCutFails(SampleBodyBytes(), FuzzFormBody);
 }
 
 TEST(FormCorpus, RandomFlipsNeverLeaveAnInconsistentForm) {
-  ExpectFlipsStaySound(SampleBodyBytes(), FuzzFormBody, 20261208, 3000);
+  std::mt19937 random(20261208);
+  testing::ExpectFlipsStaySound(SampleBodyBytes(), FuzzFormBody, random, 3000, 4);
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
+using testing::ReadFile;
+using testing::WriteFile;
 using testing::TempDir;
 
 // An item whose record fails half-way through being written, after more
@@ -47,16 +49,6 @@ class TestDiskFullItem : public IRoot {
   }
 };
 IMPLEMENT_SERIAL(TestDiskFullItem, IRoot, 0)
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 using testing::AddSampleLight;
 using testing::MakeSampleClone;

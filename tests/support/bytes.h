@@ -3,14 +3,18 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "math/vector.h"
 #include "persist/archive.h"
 #include "persist/file.h"
+#include "persist/object.h"
 
 namespace brevoxa::testing {
 
@@ -32,6 +36,37 @@ inline void Load(const Bytes& bytes, const std::function<void(CArchive&)>& read)
   CMemFile file(bytes);
   CArchive ar(&file, CArchive::load);
   read(ar);
+}
+
+// The record an object writes.
+inline Bytes StoreOf(CObject& object) {
+  return Store([&](CArchive& ar) { object.Serialize(ar); });
+}
+
+// Reads the object's record from the bytes; answers how many were left.
+inline uint64_t LoadInto(CObject& object, const Bytes& bytes) {
+  uint64_t left = 0;
+  Load(bytes, [&](CArchive& ar) {
+    object.Serialize(ar);
+    left = ar.BytesRemaining();
+  });
+  return left;
+}
+
+// A file's bytes; empty when it cannot be read.
+inline Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 // Little-endian byte builder for hand-made streams.

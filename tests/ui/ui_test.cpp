@@ -77,21 +77,6 @@ TEST(ConsoleUi, AskReadsFromInteractiveInput) {
   EXPECT_EQ(ui.Ask("Proceed?", Buttons::yesNo), Answer::no);
 }
 
-TEST(RecordingUi, RecordsEverything) {
-  RecordingUi ui;
-  ui.Message("one");
-  ui.Message("two");
-  ui.Status("Selected all");
-  ui.Status("Redrawing all views");
-  EXPECT_EQ(ui.Messages(), (std::vector<std::string>{"one", "two"}));
-  EXPECT_EQ(ui.StatusTexts(), (std::vector<std::string>{"Selected all", "Redrawing all views"}));
-  EXPECT_EQ(ui.LastStatus(), "Redrawing all views");
-
-  ui.Clear();
-  EXPECT_TRUE(ui.Messages().empty());
-  EXPECT_EQ(ui.LastStatus(), "");
-}
-
 TEST(RecordingUi, ScriptedAnswersThenDefault) {
   RecordingUi ui(Answer::no);
   ui.QueueAnswer(Answer::yes);

@@ -1,0 +1,302 @@
+// The render driver, step by step in the order the progress display and
+// the settings files expect.
+#include "render/render_workspace.h"
+
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "material/environment.h"
+#include "material/random_source.h"
+#include "render/image_output.h"
+#include "render/octree.h"
+#include "render/render_document.h"
+#include "render/render_job.h"
+#include "render/sample_file.h"
+#include "render/shading.h"
+#include "scene/workspace.h"
+#include "ui/user_interface.h"
+
+namespace brevoxa {
+
+namespace {
+
+// A cell that holds at most this many polygons is not divided further.
+constexpr int kOctreeLeafLimit = 4;
+
+int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+
+// Shading clamps what it shades, but a miss returns the background as the
+// environment holds it; a byte is taken only from a value within 0 ... 255.
+uint8_t SampleByte(double v) {
+  if (!(v > 0.0)) return 0;  // NaN too
+  if (v >= 255.0) return 255;
+  return static_cast<uint8_t>(v);
+}
+
+bool Confirmed(IUserInterface& ui, const char* question) {
+  return ui.Ask(question, Buttons::okCancel) == Answer::ok;
+}
+
+// The links a render opens, closed again at the render's own steps or, when
+// a step fails, on the way out, so that no settings or material document
+// outlives the render.
+class OpenedLinks {
+ public:
+  explicit OpenedLinks(Workspace& workspace) : workspace_(workspace) {}
+  ~OpenedLinks() {
+    CloseItemLinks();
+    CloseSettingsLinks();
+  }
+  OpenedLinks(const OpenedLinks&) = delete;
+  OpenedLinks& operator=(const OpenedLinks&) = delete;
+
+  RenderSettings OpenRenderLink() {
+    settingsOpen_ = true;
+    workspace_.GetRenderLink().Open();
+    const auto* document = dynamic_cast<const CRenderDoc*>(workspace_.GetRenderLink().GetDocument());
+    return document ? document->Settings() : RenderSettings{};
+  }
+  EnvironmentSettings OpenEnvironmentLink() {
+    settingsOpen_ = true;
+    workspace_.GetEnvironmentLink().Open();
+    const auto* document = dynamic_cast<const CEnvironment*>(workspace_.GetEnvironmentLink().GetDocument());
+    return document ? document->Settings() : EnvironmentSettings{};
+  }
+  void OpenItemLinks() {
+    itemsOpen_ = true;
+    for (IDrawable* item : workspace_.GetItems()) item->OpenLinks();
+  }
+  void CloseItemLinks() {
+    if (!itemsOpen_) return;
+    itemsOpen_ = false;
+    for (IDrawable* item : workspace_.GetItems()) item->CloseLinks();
+  }
+  void CloseSettingsLinks() {
+    if (!settingsOpen_) return;
+    settingsOpen_ = false;
+    workspace_.GetRenderLink().Close();
+    workspace_.GetEnvironmentLink().Close();
+  }
+
+ private:
+  Workspace& workspace_;
+  bool settingsOpen_ = false;
+  bool itemsOpen_ = false;
+};
+
+// The view plane of the render camera, sampled W x H times from the top
+// left: the samples of a row run from -w/2 to +w/2 about the centre.
+struct CameraSampling {
+  CVector eye;
+  CVector topLeft;
+  CVector columnStep;
+  CVector rowStep;
+
+  CameraSampling(const ICamera& camera, int32_t W, int32_t H, double pixelRatio) {
+    const CVector& u = camera.GetRight();
+    const CVector& v = camera.GetUp();
+    const CVector& f = camera.GetDirection();
+    const double d = camera.GetViewPlaneDistance();
+    const double w = camera.GetViewPlaneWidth();
+    const double h = (static_cast<double>(H) / (pixelRatio * static_cast<double>(W))) * w;
+    eye = camera.GetPosition();
+    const CVector centre = eye + f * d;
+    columnStep = u * (w / static_cast<double>(W - 1));
+    // Rows run downwards.
+    rowStep = v * (h / static_cast<double>(1 - H));
+    topLeft = centre + v * (h * 0.5) + u * (w * -0.5);
+  }
+
+  // From the sample point on the plane, not from the eye.
+  Ray PrimaryRay(int32_t column, int32_t row) const {
+    const CVector p = topLeft + columnStep * column + rowStep * row;
+    Ray ray{p, p - eye};
+    ray.direction.Normalize();
+    return ray;
+  }
+};
+
+class Driver {
+ public:
+  Driver(RenderDocument& document, RenderJob& job, IUserInterface& ui)
+      : document_(document), job_(job), ui_(ui), links_(document.GetWorkspace()) {}
+
+  // Everything after the render was registered, up to WM_RENDER_END.
+  void Run(const std::string& outputPath);
+  void CloseLinks() {
+    links_.CloseItemLinks();
+    links_.CloseSettingsLinks();
+  }
+  bool EndSent() const { return endSent_; }
+  void SendEnd() {
+    endSent_ = true;
+    job_.SendProgress(WM_RENDER_END, 0);
+  }
+
+ private:
+  void Phase(int weight) { job_.SendProgress(WM_RENDER_PHASE, weight); }
+  void Position(int position) { job_.SendProgress(WM_RENDER_POSITION, position); }
+  void TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
+                    int32_t W, int32_t H);
+
+  RenderDocument& document_;
+  RenderJob& job_;
+  IUserInterface& ui_;
+  OpenedLinks links_;
+  bool endSent_ = false;
+};
+
+void Driver::Run(const std::string& outputPath) {
+  Workspace& workspace = document_.GetWorkspace();
+  Phase(10);
+  job_.statistics.startTime = Now();
+
+  job_.settings = links_.OpenRenderLink();
+  const RenderSettings& settings = job_.settings;
+  Position(200);
+  const EnvironmentSettings environment = links_.OpenEnvironmentLink();
+  Position(400);
+  links_.OpenItemLinks();
+  Position(600);
+
+  const int32_t f = settings.SupersamplingFactor();
+  const int32_t W = static_cast<int32_t>(settings.width) * f;
+  const int32_t H = static_cast<int32_t>(settings.height) * f;
+  Position(800);
+  for (IDrawable* item : workspace.GetItems()) item->ComputeNormals();
+
+  const std::string folder = ProgramFolder();
+  TemporaryFile raw(folder, "dms");
+  TemporaryFile reduced(folder, "dmp");
+  SampleFileWriter writer(raw.Path(), SampleHeader{W, H, f}, kSampleStreamBuffer);
+
+  Position(1000);
+  Phase(20);
+  OctreeBuildHooks hooks;
+  hooks.stopRequested = [this] {
+    job_.WaitWhilePaused();
+    return job_.StopRequested();
+  };
+  hooks.reportPosition = [this](int position) { Position(position); };
+  Octree octree = BuildOctree(workspace.GetItems(), settings.octreeLimit, kOctreeLeafLimit,
+                              job_.statistics.counters, hooks);
+  Position(1000);
+  Phase(940);
+  TraceSamples(octree, environment, writer, W, H);
+
+  Phase(10);
+  writer.Close();
+  if (job_.onRawSamples) job_.onRawSamples(raw.Path());
+  Position(330);
+  links_.CloseItemLinks();
+  Position(660);
+  octree = Octree();
+  Position(1000);
+
+  Phase(20);
+  ReduceSupersampled(raw.Path(), reduced.Path());
+  Position(500);
+  // The folder may be new; when it cannot be made the write below fails
+  // and says so.
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(outputPath).parent_path(), ignored);
+  job_.imageWritten = WriteJpegFile(outputPath, settings.jpegQuality, reduced.Path(), ui_);
+  if (job_.onImageReduced) job_.onImageReduced(reduced.Path());
+  job_.statistics.outputPath = outputPath;
+  reduced.Remove();
+  job_.statistics.endTime = Now();
+  Position(1000);
+  SendEnd();
+}
+
+void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
+                          int32_t W, int32_t H) {
+  TraceContext context;
+  context.octree = &octree;
+  context.environment = &environment;
+  context.lights = document_.GetLights();
+  context.depthLimit = job_.settings.depthLimit;
+  context.counters = &job_.statistics.counters;
+  context.random = &ThreadRandomSource();
+
+  const CameraSampling sampling(document_.GetCamera(), W, H, job_.settings.pixelRatio);
+  bool stopped = false;
+  for (int32_t row = 0; row < H && !stopped; ++row) {
+    for (int32_t column = 0; column < W; ++column) {
+      job_.WaitWhilePaused();
+      const Ray ray = sampling.PrimaryRay(column, row);
+      const CVector colour = job_.primaryTracer ? job_.primaryTracer(context, ray) : TraceRay(context, ray, 1);
+      writer.WriteSample(SampleByte(colour.x), SampleByte(colour.y), SampleByte(colour.z));
+      ++job_.statistics.counters.primaryRays;
+    }
+    Position(static_cast<int>(std::trunc((static_cast<double>(row + 1) / static_cast<double>(H)) * 1000.0)));
+    if (job_.StopRequested()) stopped = true;
+  }
+  // The rows not traced are completed in white when the writer closes.
+}
+
+}  // namespace
+
+std::string RenderLabel(const std::string& title) {
+  std::string name = title;
+  if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
+  const auto slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  if (!name.empty() && name.back() == '*') name.pop_back();
+  return name;
+}
+
+void RenderWorkspace(RenderDocument& document, RenderJob& job, IUserInterface& ui) {
+  job.cancelled = false;
+  job.imageWritten = false;
+  if (!Confirmed(ui, kProceedQuestion)) {
+    job.cancelled = true;
+    return;
+  }
+  document.GatherLights();
+  if (document.GetLights().empty() && !Confirmed(ui, kNoLightsQuestion)) {
+    job.cancelled = true;
+    return;
+  }
+  if (job.path == RenderPath::foreground) job.DiscardPendingStop();
+  job.statistics.ZeroCounters();
+  job.label = RenderLabel(document.GetTitle());
+  const std::string outputPath = RenderedImagePath(job.label);
+
+  // From here on the receiver knows the job and must let go of it before a
+  // background render may free it. Armed before the message goes out, so
+  // that a render quicker than the receiver cannot slip past the wait.
+  if (job.path == RenderPath::background) job.ExpectRelease();
+  job.SetState(RenderJobState::rendering);
+  job.SendProgress(WM_RENDER_BEGIN, 0);
+
+  Driver driver(document, job, ui);
+  try {
+    driver.Run(outputPath);
+  } catch (const std::exception& e) {
+    std::string text = "Can't complete the rendering: ";
+    text += e.what();
+    ui.Message(text);
+  }
+  if (!driver.EndSent()) {
+    // Whatever failed was reported; the receiver still has to drop the job.
+    job.statistics.endTime = Now();
+    driver.SendEnd();
+  }
+  driver.CloseLinks();
+
+  // An image that was not written is not shown: an older picture of the
+  // same name would pass for this render's.
+  if (job.settings.autoDisplay && job.imageWritten) {
+    RenderMessage show;
+    show.id = WM_RENDER_SHOWIMAGE;
+    show.imagePath = outputPath;
+    job.Deliver(std::move(show));
+  }
+}
+
+}  // namespace brevoxa

@@ -1,0 +1,176 @@
+// `brevoxa-cli render`: the pictures it writes (read back pixel by pixel),
+// the camera it picks, the statistics it prints and keeps, usage errors, an
+// output that cannot be written; the last case runs the real program.
+#include "cli/render_command.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/info_command.h"
+#include "material/image_reader.h"
+#include "math/view_tran.h"
+#include "render/render_statistics.h"
+#include "support/render_scene.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::AddCamera;
+using testing::AddLight;
+using testing::RenderStore;
+using testing::SettingsOfSize;
+
+struct CommandRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class RenderCommand : public ::testing::Test {
+ protected:
+  RenderCommand() : store_(SettingsOfSize(4, 3)) {
+    // Two cameras; the camera view shows the second.
+    Workspace ws;
+    AddCamera(ws, "Quay");
+    ICamera* tower = AddCamera(ws, "Tower");
+    AddLight(ws);
+    CViewRecord& view = ws.AddView();
+    view.GetViewTran().SetViewType(IViewTran::camera);
+    view.GetViewTran().SetCamera(tower);
+    RecordingUi ui;
+    if (!ws.Save(scene_, ui)) throw std::runtime_error("cannot save the scene");
+  }
+
+  CommandRun Render(std::vector<std::string> args) {
+    args.insert(args.begin(), {scene_, "--store", store_.StoreDir()});
+    std::ostringstream out, err;
+    // Neither stream is a terminal: questions are printed and answered OK.
+    int code = cli::RunRender(args, out, err, cli::RenderTerminal{});
+    return {code, out.str(), err.str()};
+  }
+  std::string Path(const std::string& name) const { return (store_.Folder() / name).string(); }
+
+  RenderStore store_;
+  std::string scene_ = Path("scene.wsp");
+};
+
+TEST_F(RenderCommand, WritesTheRenderedPictureAndTheOutputFiles) {
+  CommandRun run = Render({"--yes", "--quiet", "--output", Path("out.ppm")});
+  ASSERT_EQ(run.code, cli::kExitOk) << run.err;
+  // The answer is still logged.
+  EXPECT_EQ(run.err, "brevoxa: Ok To Proceed With Rendering? [ok/cancel] ok\n");
+  // The empty scene shows the environment's horizon, (10, 20, 30).
+  std::string pixels;
+  for (int i = 0; i < 12; ++i) pixels += "\x0A\x14\x1E";
+  const std::string ppm = ReadBytes(Path("out.ppm"));
+  EXPECT_EQ(ppm, "P6\n4 3\n255\n" + pixels);
+  const std::string jpeg = store_.StoreFile("RENDERED/scene.JPG");
+  EXPECT_TRUE(std::filesystem::is_regular_file(jpeg));
+  EXPECT_NE(run.out.find("Camera Tower\nRendered " + jpeg + "\nWrote " + Path("out.ppm") + "\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\nPrimary Rays       12\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\nRendering          " + jpeg + "\n"), std::string::npos) << run.out;
+
+  const RenderStatistics kept = LoadStatistics(Path("RENSTAT.DAT"));
+  EXPECT_EQ(kept.counters.primaryRays, 12u);
+  EXPECT_EQ(kept.outputPath, jpeg);
+  EXPECT_TRUE(store_.Temporaries().empty());
+
+  // The same picture as PNG, and the same bytes on a second run.
+  ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("out.png")}).code, cli::kExitOk);
+  ImageReadResult png = ReadImageFile(Path("out.png"));
+  ASSERT_TRUE(png.ok()) << png.message;
+  EXPECT_EQ(png.bitmap.TopDownRgb(), std::vector<uint8_t>(pixels.begin(), pixels.end()));
+  ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("again.ppm")}).code, cli::kExitOk);
+  EXPECT_EQ(ReadBytes(Path("again.ppm")), ppm);
+}
+
+TEST_F(RenderCommand, WithoutATerminalTheQuestionsAreShownAndTheProgressIsLines) {
+  CommandRun run = Render({});
+  ASSERT_EQ(run.code, cli::kExitOk) << run.err;
+  EXPECT_NE(run.err.find("brevoxa: Ok To Proceed With Rendering? [ok/cancel] ok\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("rendering 0.2%  elapsed 0.00m"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("rendering 100.0%  elapsed "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\r'), std::string::npos);
+}
+
+TEST_F(RenderCommand, CameraByNameAndMissingCameras) {
+  CommandRun quay = Render({"--yes", "--quiet", "--camera", "Quay"});
+  EXPECT_EQ(quay.code, cli::kExitOk) << quay.err;
+  EXPECT_EQ(quay.out.rfind("Camera Quay\n", 0), 0u) << quay.out;
+
+  CommandRun unknown = Render({"--yes", "--camera=Pier"});
+  EXPECT_EQ(unknown.code, cli::kExitUsage);
+  EXPECT_NE(unknown.err.find("no camera named 'Pier' in " + scene_), std::string::npos) << unknown.err;
+
+  Workspace empty;
+  AddLight(empty);
+  RecordingUi ui;
+  ASSERT_TRUE(empty.Save(scene_, ui));
+  CommandRun none = Render({"--yes"});
+  EXPECT_EQ(none.code, cli::kExitUsage);
+  EXPECT_NE(none.err.find("has no camera to render"), std::string::npos) << none.err;
+  EXPECT_EQ(none.err.find("Ok To Proceed"), std::string::npos) << none.err;
+}
+
+TEST_F(RenderCommand, UsageErrorsRenderNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--output", Path("out.gif")}, {"--output"}, {"--fast"}, {"second.wsp"}}) {
+    CommandRun run = Render(args);
+    EXPECT_EQ(run.code, cli::kExitUsage) << args[0];
+    EXPECT_NE(run.err.find(cli::kRenderUsage), std::string::npos) << args[0];
+  }
+  EXPECT_FALSE(std::filesystem::exists(store_.StoreFile("RENDERED")));
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::RunRender({}, out, err, cli::RenderTerminal{}), cli::kExitUsage);
+}
+
+TEST_F(RenderCommand, OutputThatCannotBeWrittenFailsAndLeavesNoTemporaries) {
+  const std::string output = Path("missing/out.ppm");
+  CommandRun run = Render({"--yes", "--quiet", "--output", output});
+  EXPECT_EQ(run.code, cli::kExitFailed);
+  EXPECT_NE(run.err.find("brevoxa: Can't open " + output + " to write image to."), std::string::npos) << run.err;
+  EXPECT_TRUE(store_.Temporaries().empty());
+
+  // The same when the rendered picture itself cannot be written.
+  std::filesystem::remove_all(store_.StoreFile("RENDERED"));
+  std::ofstream(store_.StoreFile("RENDERED")) << "not a folder";
+  run = Render({"--yes", "--quiet"});
+  EXPECT_EQ(run.code, cli::kExitFailed);
+  EXPECT_NE(run.err.find("Can't open " + store_.StoreFile("RENDERED/scene.JPG") + " to write image to."),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(store_.Temporaries().empty());
+}
+
+TEST_F(RenderCommand, TheProgramRendersAndExitsWithTheStatus) {
+  auto program = [&](const std::string& args) {
+    const std::string out = Path("stdout"), err = Path("stderr");
+    std::string command = "'";
+    command += BREVOXA_CLI_PATH;
+    command += "' render '" + scene_ + "' --store '" + store_.StoreDir() + "' " + args;
+    command += " </dev/null >'" + out + "' 2>'" + err + "'";
+    int status = std::system(command.c_str());
+    return CommandRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
+  };
+  CommandRun run = program("--quiet --output '" + Path("cli.ppm") + "'");
+  EXPECT_EQ(run.code, cli::kExitOk) << run.err;
+  ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("in.ppm")}).code, cli::kExitOk);
+  EXPECT_EQ(ReadBytes(Path("cli.ppm")), ReadBytes(Path("in.ppm")));
+  EXPECT_EQ(program("--output x.bmp").code, cli::kExitUsage);
+}
+
+}  // namespace
+}  // namespace brevoxa

@@ -1,0 +1,294 @@
+// The render driver on the calling thread: the questions, the exact
+// messages, where the picture goes, the camera's rays, stopping, and a
+// picture that cannot be written.
+#include "render/render_workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "render/octree.h"
+#include "render/render_document.h"
+#include "render/render_job.h"
+#include "render/sample_file.h"
+#include "render/shading.h"
+#include "support/render_scene.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::AddCamera;
+using testing::AddLight;
+using testing::AddQuad;
+using testing::ExpectedSequence;
+using testing::RecordingReceiver;
+using testing::RenderStore;
+using testing::SettingsOfSize;
+
+const CVector kRed(255, 0, 0);
+const CVector kBlue(0, 0, 255);
+
+class RenderWorkspaceTest : public ::testing::Test {
+ protected:
+  RenderWorkspaceTest() : camera_(AddCamera(workspace_)), document_(workspace_, "scene.wsp*"), job_(receiver_) {
+    document_.SetRenderCamera(*camera_);
+    job_.document = &document_;
+  }
+
+  void Render() { RenderWorkspace(document_, job_, ui_); }
+
+  // The raw samples, read before the reduction removes them.
+  void KeepRawSamples() {
+    job_.onRawSamples = [this](const std::string& path) { raw_ = ReadSampleImage(path); };
+  }
+  std::vector<uint8_t> RawRow(int row) const {
+    const size_t bytes = raw_.header.RowBytes();
+    return {raw_.rgb.begin() + bytes * row, raw_.rgb.begin() + bytes * (row + 1)};
+  }
+
+  RenderStore store_;
+  Workspace workspace_;
+  ICamera* camera_;
+  RenderDocument document_;
+  RecordingReceiver receiver_;
+  RenderJob job_;
+  RecordingUi ui_;
+  SampleImage raw_;
+};
+
+TEST_F(RenderWorkspaceTest, CancelAtEitherQuestionSendsAndWritesNothing) {
+  ui_.QueueAnswer(Answer::cancel);
+  Render();
+  ASSERT_EQ(ui_.Questions().size(), 1u);
+  EXPECT_EQ(ui_.Questions()[0].text, "Ok To Proceed With Rendering?");
+  EXPECT_EQ(ui_.Questions()[0].buttons, Buttons::okCancel);
+  EXPECT_TRUE(job_.cancelled);
+
+  // No light: the warning follows the first question.
+  ui_.Clear();
+  ui_.QueueAnswer(Answer::ok);
+  ui_.QueueAnswer(Answer::cancel);
+  Render();
+  ASSERT_EQ(ui_.Questions().size(), 2u);
+  EXPECT_EQ(ui_.Questions()[1].text,
+            "Warning: There are no lights in this workspace.  Ok To Proceed With Rendering?");
+  EXPECT_TRUE(job_.cancelled);
+
+  EXPECT_TRUE(receiver_.Received().empty());
+  EXPECT_FALSE(std::filesystem::exists(store_.StoreFile("RENDERED")));
+  EXPECT_TRUE(store_.Temporaries().empty());
+
+  // With a light there is only the one question.
+  AddLight(workspace_);
+  ui_.Clear();
+  Render();
+  EXPECT_EQ(ui_.Questions().size(), 1u);
+  EXPECT_FALSE(job_.cancelled);
+}
+
+TEST_F(RenderWorkspaceTest, TinyRenderSendsTheExactMessagesAndWritesTheLabelledPicture) {
+  AddLight(workspace_);
+  store_.WriteSettings(SettingsOfSize(2, 3));
+  Render();
+
+  std::vector<std::pair<int, int>> expected = ExpectedSequence(3);
+  expected.emplace_back(WM_RENDER_SHOWIMAGE, 0);
+  EXPECT_EQ(receiver_.Sequence(), expected);
+  const std::string picture = store_.StoreFile("RENDERED/scene.JPG");
+  const auto received = receiver_.Received();
+  EXPECT_EQ(received.back().message.imagePath, picture);
+  EXPECT_EQ(received.back().message.job, nullptr);
+  EXPECT_EQ(received.front().message.job, &job_);
+
+  EXPECT_EQ(job_.label, "scene");
+  EXPECT_TRUE(job_.imageWritten);
+  EXPECT_TRUE(std::filesystem::is_regular_file(picture));
+  EXPECT_EQ(job_.statistics.outputPath, picture);
+  EXPECT_EQ(job_.statistics.counters.primaryRays, 6u);
+  EXPECT_EQ(job_.statistics.counters.octreeSize, 8u);
+  EXPECT_GT(job_.statistics.startTime, 0);
+  EXPECT_LE(job_.statistics.startTime, job_.statistics.endTime);
+  EXPECT_TRUE(store_.Temporaries().empty());
+  EXPECT_TRUE(ui_.Messages().empty());
+  // Every link was let go again.
+  EXPECT_FALSE(workspace_.GetRenderLink().IsOpen());
+  EXPECT_FALSE(workspace_.GetEnvironmentLink().IsOpen());
+
+  // The counters start from 0 at every render; without auto display the
+  // picture is not shown.
+  RenderSettings quiet = SettingsOfSize(2, 3);
+  quiet.autoDisplay = false;
+  store_.WriteSettings(quiet);
+  Render();
+  EXPECT_EQ(job_.statistics.counters.primaryRays, 6u);
+  EXPECT_EQ(receiver_.Received().back().message.id, WM_RENDER_END);
+}
+
+TEST(RenderLabel, KeepsTheFileNameWithoutFolderExtensionOrMark) {
+  EXPECT_EQ(RenderLabel("scene.wsp*"), "scene");
+  EXPECT_EQ(RenderLabel("Untitled*"), "Untitled");
+  EXPECT_EQ(RenderLabel("C:\\WORK\\Harbour.WSP"), "Harbour");
+  EXPECT_EQ(RenderLabel("/home/ann/night.v2.wsp"), "night.v2");
+}
+
+TEST_F(RenderWorkspaceTest, HighSupersamplingTracesEverySampleOfTheRawPicture) {
+  AddLight(workspace_);
+  store_.WriteSettings(SettingsOfSize(200, 100, Supersampling::high));
+  KeepRawSamples();
+  SampleHeader reduced;
+  job_.onImageReduced = [&](const std::string& path) { reduced = SampleFileReader(path).Header(); };
+  Render();
+  EXPECT_EQ(job_.statistics.counters.primaryRays, 500'000u);
+  EXPECT_EQ(raw_.header.width, 1000);
+  EXPECT_EQ(raw_.header.height, 500);
+  EXPECT_EQ(raw_.header.factor, 5);
+  EXPECT_EQ(reduced.width, 200);
+  EXPECT_EQ(reduced.height, 100);
+  EXPECT_EQ(reduced.factor, 1);
+  // The empty scene shows the horizon everywhere.
+  EXPECT_EQ(raw_.rgb[0], 10);
+  EXPECT_EQ(raw_.rgb[1], 20);
+  EXPECT_EQ(raw_.rgb[2], 30);
+}
+
+TEST_F(RenderWorkspaceTest, PrimaryRaysStartOnTheViewPlaneAtItsEdges) {
+  AddLight(workspace_);
+  RenderSettings settings = SettingsOfSize(2, 2);
+  settings.pixelRatio = 2.0;  // halves the view plane's height
+  store_.WriteSettings(settings);
+  std::vector<Ray> rays;
+  // Left of the view red, right blue.
+  job_.primaryTracer = [&](const TraceContext&, const Ray& ray) {
+    rays.push_back(ray);
+    return ray.direction.y < 0 ? kRed : kBlue;
+  };
+  KeepRawSamples();
+  Render();
+
+  // d = 10, w = 10, h = (2 / (2 x 2)) x 10 = 5; right is +Y, up is +Z.
+  const CVector expected[4] = {{-10, -5, 2.5}, {-10, 5, 2.5}, {-10, -5, -2.5}, {-10, 5, -2.5}};
+  ASSERT_EQ(rays.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(rays[i].origin.IsNear(expected[i], 1e-12)) << i << ": " << TraceText(rays[i].origin);
+    CVector direction = expected[i];
+    direction.Normalize();
+    EXPECT_TRUE(rays[i].direction.IsNear(direction, 1e-12)) << i;
+  }
+  EXPECT_EQ(RawRow(0), (std::vector<uint8_t>{255, 0, 0, 0, 0, 255}));
+  EXPECT_EQ(RawRow(1), RawRow(0));
+}
+
+TEST_F(RenderWorkspaceTest, TheViewedCamerasViewPlaneFramesThePicture) {
+  AddLight(workspace_);
+  AddQuad(workspace_, -20, 12);
+  store_.WriteSettings(SettingsOfSize(8, 8));
+  job_.primaryTracer = [](const TraceContext& context, const Ray& ray) {
+    HitRecord hit;
+    return context.octree->FindNearestHit(ray, Octree::kMaxHitDistance, hit, *context.counters) ? kRed : kBlue;
+  };
+  KeepRawSamples();
+  auto redCount = [&] {
+    int n = 0;
+    for (size_t i = 0; i < raw_.rgb.size(); i += 3) n += raw_.rgb[i] == 255;
+    return n;
+  };
+
+  // At width 10 the quad (twice as far as the view plane) fills the view.
+  Render();
+  EXPECT_EQ(redCount(), 64);
+
+  // The viewed camera is twice as wide: the render camera follows it, and
+  // the quad covers only the middle of the picture.
+  ICamera wide;
+  wide.CopyFrom(*camera_);
+  wide.SetViewPlaneWidth(20.0);
+  document_.SetRenderCamera(wide);
+  Render();
+  EXPECT_EQ(document_.GetCamera().GetViewPlaneWidth(), 20.0);
+  EXPECT_EQ(redCount(), 16);
+  EXPECT_EQ(raw_.Pixel(0, 0)[2], 255);
+  EXPECT_EQ(raw_.Pixel(4, 4)[0], 255);
+}
+
+TEST_F(RenderWorkspaceTest, StopAfterTheFirstRowLeavesTheRestWhite) {
+  AddLight(workspace_);
+  store_.WriteSettings(SettingsOfSize(3, 4));
+  job_.primaryTracer = [this](const TraceContext&, const Ray&) {
+    job_.RequestStop();
+    return CVector(1, 2, 3);
+  };
+  KeepRawSamples();
+  Render();
+  EXPECT_EQ(RawRow(0), (std::vector<uint8_t>{1, 2, 3, 1, 2, 3, 1, 2, 3}));
+  for (int row = 1; row < 4; ++row) EXPECT_EQ(RawRow(row), std::vector<uint8_t>(9, 255)) << row;
+  EXPECT_EQ(job_.statistics.counters.primaryRays, 3u);
+
+  // The tracing phase reported its first row only; the render still ended
+  // as usual.
+  const auto sequence = receiver_.Sequence();
+  auto phase = std::find(sequence.begin(), sequence.end(), std::pair{WM_RENDER_PHASE, 940});
+  ASSERT_NE(phase, sequence.end());
+  EXPECT_EQ(phase[1], (std::pair{WM_RENDER_POSITION, 250}));
+  EXPECT_EQ(phase[2], (std::pair{WM_RENDER_PHASE, 10}));
+  EXPECT_EQ(sequence.back(), (std::pair{WM_RENDER_SHOWIMAGE, 0}));
+  EXPECT_TRUE(job_.imageWritten);
+}
+
+TEST_F(RenderWorkspaceTest, StopDuringTheOctreeBuildEndsItAndThePixelLoop) {
+  AddLight(workspace_);
+  IObject* plane = static_cast<IObject*>(workspace_.AddItem(std::make_unique<IObject>()));
+  ASSERT_NE(plane->AddPlane(24, 24, 10, 10), nullptr);
+  plane->UpdateWorldGeometry();
+  store_.WriteSettings(SettingsOfSize(2, 3));
+  job_.primaryTracer = [](const TraceContext&, const Ray&) { return CVector(1, 2, 3); };
+
+  Render();
+  const uint64_t fullSize = job_.statistics.counters.octreeSize;
+  EXPECT_GT(fullSize, 8u);
+
+  // The poll answers a key press once, as the Escape key does. The first
+  // question is the driver throwing away a press from before the render;
+  // the build sees the second and stops, and the stop holds for the rows.
+  int polls = 0;
+  job_.SetStopPoll([&] { return ++polls == 2; });
+  KeepRawSamples();
+  Render();
+  EXPECT_EQ(job_.statistics.counters.octreeSize, 8u);
+  EXPECT_EQ(job_.statistics.counters.primaryRays, 2u);
+  EXPECT_EQ(RawRow(1), std::vector<uint8_t>(6, 255));
+  EXPECT_EQ(RawRow(2), std::vector<uint8_t>(6, 255));
+}
+
+TEST_F(RenderWorkspaceTest, PictureThatCannotBeWrittenIsReportedAndLeavesNoTemporaries) {
+  AddLight(workspace_);
+  std::ofstream(store_.StoreFile("RENDERED")) << "not a folder";
+  Render();
+  const std::string picture = store_.StoreFile("RENDERED/scene.JPG");
+  EXPECT_FALSE(job_.imageWritten);
+  EXPECT_EQ(ui_.Messages(), std::vector<std::string>{"Can't open " + picture + " to write image to."});
+  EXPECT_EQ(job_.statistics.outputPath, picture);
+  EXPECT_TRUE(store_.Temporaries().empty());
+  // The render ended as usual but shows no picture.
+  EXPECT_EQ(receiver_.Sequence().back(), (std::pair{WM_RENDER_END, 0}));
+}
+
+TEST_F(RenderWorkspaceTest, FailureBeforeThePictureIsReportedAndStillEndsTheRender) {
+  AddLight(workspace_);
+  // A program folder that does not exist cannot take the temporary files.
+  ScopedObjectStore missing((store_.Folder() / "missing" / "OBJSTORE").string());
+  ScopedUserInterface current(ui_);
+  Render();
+  const std::vector<std::string> messages = ui_.Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().rfind("Can't complete the rendering: ", 0), 0u) << messages.back();
+  EXPECT_FALSE(job_.imageWritten);
+  EXPECT_EQ(receiver_.Sequence().back(), (std::pair{WM_RENDER_END, 0}));
+  EXPECT_FALSE(workspace_.GetRenderLink().IsOpen());
+  EXPECT_FALSE(workspace_.GetEnvironmentLink().IsOpen());
+}
+
+}  // namespace
+}  // namespace brevoxa
