@@ -1,5 +1,5 @@
 # Brevoxa: set-up, build and test entry points.
-#   make demo   installs missing packages, builds in Release and runs the demo
+#   make demo   installs missing packages, builds in Release and renders the demo
 #   make test   installs missing packages, builds and runs every test
 #   make build  builds only;  make clean  removes the build folders
 #   SANITIZE=1  uses a separate build with address and undefined-behaviour sanitizers
@@ -28,9 +28,11 @@ test: deps
 	@$(MAKE) --no-print-directory build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The demo renders the workspace the build puts in the default store; the
+# last line printed is the image's path.
 demo: deps
 	@$(MAKE) --no-print-directory build
-	@$(BUILD_DIR)/bin/brevoxa-cli --help
+	@$(BUILD_DIR)/bin/brevoxa-cli render $(BUILD_DIR)/bin/OBJSTORE/DEMO.WSP --yes --quiet
 
 # Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
 fuzz:

@@ -15,6 +15,14 @@ struct Projected {
   double b;
 };
 
+// How far outside a fan triangle, in its own coordinates, a point still
+// counts as inside. Two polygons that share an edge each compute the hit
+// point on their own plane and their own fan coordinates, so a ray through
+// the edge can land a rounding error outside both of them and slip through
+// the surface; this much overlap closes the seam. It is far below anything
+// a picture shows, and relative to the triangle, so it holds at any scale.
+constexpr double kFanTolerance = 1e-9;
+
 // The two coordinates other than the dominant axis.
 Projected Project(const CVector& v, int dominantAxis) {
   switch (dominantAxis) {
@@ -25,9 +33,10 @@ Projected Project(const CVector& v, int dominantAxis) {
 }
 
 // The fan test over any sequence of vertices. PointAt turns an element of
-// the sequence into its IPoint. The comparisons are written exactly as the
-// renderer has always made them: the fan coordinates and which triangle
-// answers first reach the image through smooth shading.
+// the sequence into its IPoint. Apart from the tolerance and the choice of
+// row for α below, the arithmetic is the renderer's long-standing one: the
+// fan coordinates and which triangle answers first reach the image through
+// smooth shading.
 template <class Iterator, class PointAt>
 bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantAxis, HitRecord& hit,
                    const Ray& ray, double t) {
@@ -54,7 +63,7 @@ bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantA
     if (u1 == 0.0) {
       if (u2 != 0.0 && w1 != 0.0) {
         beta = u0 / u2;
-        if (beta >= 0.0 && beta <= 1.0) {
+        if (beta >= -kFanTolerance && beta <= 1.0 + kFanTolerance) {
           alpha = (w0 - beta * w2) / w1;
           solved = true;
         }
@@ -63,13 +72,20 @@ bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantA
       const double denominator = u1 * w2 - u2 * w1;
       if (denominator != 0.0) {
         beta = (u1 * w0 - w1 * u0) / denominator;
-        if (beta >= 0.0 && beta <= 1.0) {
-          alpha = (u0 - u2 * beta) / u1;
+        if (beta >= -kFanTolerance && beta <= 1.0 + kFanTolerance) {
+          // Either row of the system gives α once β is known; dividing by the
+          // larger of u1 and w1 keeps it accurate. With u1 merely close to 0
+          // (an edge from q0 nearly along the b axis, as on the meridians
+          // of a sphere) the u row leaves rounding noise over a tiny divisor,
+          // and points inside the triangle came out far outside it or the
+          // reverse: rays slipped through spheres and shadow rays met the
+          // face next to the one they left.
+          alpha = std::fabs(u1) >= std::fabs(w1) ? (u0 - u2 * beta) / u1 : (w0 - beta * w2) / w1;
           solved = true;
         }
       }
     }
-    if (solved && alpha >= 0.0 && alpha + beta <= 1.0) {
+    if (solved && alpha >= -kFanTolerance && alpha + beta <= 1.0 + kFanTolerance) {
       hit.point = h;
       hit.t = t;
       hit.alpha = alpha;

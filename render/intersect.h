@@ -25,10 +25,12 @@ bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t);
 // The same for a plane given by its normal and distance.
 bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray, double& t);
 
-// Whether the point at distance t lies inside the polygon. On success the
-// record receives the point, t, the fan coordinates and the fan triangle's
-// vertices; on failure it is left as it was. The polygon's normal must be
-// computed (its dominant axis chooses the projection plane).
+// Whether the point at distance t lies inside the polygon, or within a
+// rounding error of its outline, so that neighbours sharing an edge leave
+// no gap between them. On success the record receives the point, t, the fan
+// coordinates and the fan triangle's vertices; on failure it is left as it
+// was. The polygon's normal must be computed (its dominant axis chooses the
+// projection plane).
 bool ContainsHit(const IPolygon& polygon, HitRecord& hit, const Ray& ray, double t);
 
 // The same test over vertices given in order, projected along dominantAxis

@@ -73,47 +73,33 @@ IRoot* CWorkspaceDoc::AddForm(const CVector& at, double viewWidth) {
   form->SetName(FormNameFromFileName(fileName));
   form->PlaceAt(at, viewWidth);
   form->UpdateWorldGeometry();
-  IRoot* added = AppendItem(std::move(form), true);
+  return AnnounceAdded(AppendItem(std::move(form), true));
+}
+
+IRoot* CWorkspaceDoc::AddLight(const CVector& at, double viewWidth) {
+  return AddNamedItem(std::make_unique<ILight>(), services_.counters.lights, "Lht", at, viewWidth);
+}
+
+IRoot* CWorkspaceDoc::AddCamera(const CVector& at, double viewWidth) {
+  return AddNamedItem(std::make_unique<ICamera>(), services_.counters.cameras, "Cam", at, viewWidth);
+}
+
+IRoot* CWorkspaceDoc::AddNamedItem(std::unique_ptr<IRoot> item, NameCounter& counter, const char* prefix,
+                                   const CVector& at, double viewWidth) {
+  if (level_ != kRootLevel) return nullptr;
+  const std::string name =
+      counter.Next(prefix, "", [this](const std::string& n) { return NameInUse(GetItems(), n, &IRoot::GetName); });
+  if (name.empty()) return nullptr;
+  item->SetName(name);
+  item->PlaceAt(at, viewWidth);
+  return AnnounceAdded(AppendItem(std::move(item), true));
+}
+
+IRoot* CWorkspaceDoc::AnnounceAdded(IRoot* added) {
   std::string status = "Added ";
   status += added->GetLevelName(kRootLevel);
   status += " ";
   status += added->GetName();
-  services_.ui.Status(status);
-  SetModified();
-  return added;
-}
-
-IRoot* CWorkspaceDoc::AddLight(const CVector& at, double viewWidth) {
-  if (level_ != kRootLevel) return nullptr;
-  const std::string name = services_.counters.lights.Next(
-      "Lht", "", [this](const std::string& n) { return NameInUse(GetItems(), n, &IRoot::GetName); });
-  if (name.empty()) return nullptr;
-  auto light = std::make_unique<ILight>();
-  light->SetName(name);
-  light->PlaceAt(at, viewWidth);
-  IRoot* added = AppendItem(std::move(light), true);
-  std::string status = "Added ";
-  status += added->GetLevelName(kRootLevel);
-  status += " ";
-  status += name;
-  services_.ui.Status(status);
-  SetModified();
-  return added;
-}
-
-IRoot* CWorkspaceDoc::AddCamera(const CVector& at, double viewWidth) {
-  if (level_ != kRootLevel) return nullptr;
-  const std::string name = services_.counters.cameras.Next(
-      "Cam", "", [this](const std::string& n) { return NameInUse(GetItems(), n, &IRoot::GetName); });
-  if (name.empty()) return nullptr;
-  auto camera = std::make_unique<ICamera>();
-  camera->SetName(name);
-  camera->PlaceAt(at, viewWidth);
-  IRoot* added = AppendItem(std::move(camera), true);
-  std::string status = "Added ";
-  status += added->GetLevelName(kRootLevel);
-  status += " ";
-  status += name;
   services_.ui.Status(status);
   SetModified();
   return added;

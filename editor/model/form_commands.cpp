@@ -96,17 +96,18 @@ void CWorkspaceDoc::AddPrimitive(Primitive primitive) {
   SetModified();
 }
 
-void CWorkspaceDoc::Extrude() {
-  if (!IsEnabled(*this, Command::extrude)) return;
+template <class Settings>
+void CWorkspaceDoc::Sweep(Command command, Settings& remembered, bool (IEditorDialogs::*edit)(Settings&)) {
+  if (!IsEnabled(*this, command)) return;
   LeaveTransforms();
   auto* form = static_cast<IObject*>(GetFirstItem());
-  ExtrudeSettings values = extrudeValues_;
-  if (!services_.dialogs.EditExtrude(values)) return;
+  Settings values = remembered;
+  if (!(services_.dialogs.*edit)(values)) return;
   if (auto message = values.Check()) {
     services_.ui.Message(*message);
     return;
   }
-  extrudeValues_ = values;
+  remembered = values;
   ILayer* layer = nullptr;
   {
     WaitCursor wait(services_.ui);
@@ -119,28 +120,9 @@ void CWorkspaceDoc::Extrude() {
   SetModified();
 }
 
-void CWorkspaceDoc::Lathe() {
-  if (!IsEnabled(*this, Command::lathe)) return;
-  LeaveTransforms();
-  auto* form = static_cast<IObject*>(GetFirstItem());
-  LatheSettings values = latheValues_;
-  if (!services_.dialogs.EditLathe(values)) return;
-  if (auto message = values.Check()) {
-    services_.ui.Message(*message);
-    return;
-  }
-  latheValues_ = values;
-  ILayer* layer = nullptr;
-  {
-    WaitCursor wait(services_.ui);
-    layer = values.ApplyTo(*form);
-  }
-  if (layer == nullptr) return;
-  Broadcast(kHintDraw, form);
-  Broadcast(kHintDrawLevelHandles);
-  services_.ui.Status(AddedLayerStatus(*layer));
-  SetModified();
-}
+void CWorkspaceDoc::Extrude() { Sweep(Command::extrude, extrudeValues_, &IEditorDialogs::EditExtrude); }
+
+void CWorkspaceDoc::Lathe() { Sweep(Command::lathe, latheValues_, &IEditorDialogs::EditLathe); }
 
 // --- Form files ---
 

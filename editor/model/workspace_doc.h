@@ -36,6 +36,7 @@ class IUserInterface;
 class IViewTran;
 class InternalClipboard;
 struct AddModeCounters;
+class NameCounter;
 
 // Editing modes and drag restrictions.
 inline constexpr int kSelectMode = 1;
@@ -191,6 +192,15 @@ class CWorkspaceDoc {
   bool AttachClone(IObject& clone, IObject& master);
 
  private:
+  // Names, places and appends a light or camera of the add mode.
+  IRoot* AddNamedItem(std::unique_ptr<IRoot> item, NameCounter& counter, const char* prefix, const CVector& at,
+                      double viewWidth);
+  // "Added <kind> <name>" and the modified mark for an item just appended.
+  IRoot* AnnounceAdded(IRoot* added);
+  // Extrude and Lathe: the remembered values through the dialog, checked,
+  // applied to the first form.
+  template <class Settings>
+  void Sweep(Command command, Settings& remembered, bool (IEditorDialogs::*edit)(Settings&));
   // The selected elements of the current level that the transform modes
   // move; at Root the items' handles, which carry their frame values.
   std::vector<std::pair<IRoot*, IDrawable*>> TransformTargets() const;

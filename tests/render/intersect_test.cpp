@@ -1,5 +1,6 @@
 // Ray–polygon tests: plane distances, the fan coordinates and which fan
-// triangle answers, the parallel tolerance, and degenerate polygons.
+// triangle answers, the parallel tolerance, degenerate polygons, and the
+// seams between the faces of generated spheres.
 #include "render/intersect.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "scene/form_object.h"
@@ -119,6 +121,16 @@ TEST(ContainsHit, SolvesTheFanWhenTheSecondVertexSharesTheFirstCoordinate) {
   EXPECT_DOUBLE_EQ(hit.beta, 0.25);
   EXPECT_DOUBLE_EQ(hit.alpha, 0.25);
   EXPECT_FALSE(ContainsHit(triangle, hit, MakeRay({0.5, 0.25, 1}, {0, 0, -1}), 1.0));
+
+  // Nearly above: 0.1 + 0.2 rounds past 0.3, so u1 is -5.6e-17 rather than
+  // 0, and the fan coordinates must come out as well as with an exact 0.
+  const IPolygon& leaning = scene.Add({{0.1 + 0.2, 0, 0}, {0.3, 1, 0}, {1.3, 1, 0}});
+  for (const auto& [x, y] : {std::pair{0.5, 0.5}, std::pair{0.35, 0.9}, std::pair{1.0, 0.95}}) {
+    ASSERT_TRUE(ContainsHit(leaning, hit, MakeRay({x, y, 1}, {0, 0, -1}), 1.0)) << x << ", " << y;
+    EXPECT_NEAR(hit.beta, x - (0.1 + 0.2), 1e-12) << x << ", " << y;
+    EXPECT_NEAR(hit.alpha, y - hit.beta, 1e-12) << x << ", " << y;
+  }
+  EXPECT_FALSE(ContainsHit(leaning, hit, MakeRay({0.7, 0.3, 1}, {0, 0, -1}), 1.0));
 }
 
 TEST(ContainsHit, ProjectsAlongTheDominantAxis) {
@@ -194,6 +206,58 @@ TEST(ContainsHit, RecoversBarycentricWeightsOfRandomTriangles) {
     ++tested;
   }
   EXPECT_GT(tested, 400);
+}
+
+// The faces of generated spheres tile the surface: a ray at a point well
+// inside one face meets that face and no other in front, and a ray at any
+// point of an edge meets at least one face, though each face computes the
+// point on its own plane and rounds differently.
+TEST(ContainsHit, GeneratedSpheresHaveNoGapsOrOverlapsBetweenFaces) {
+  std::mt19937 random(1604);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (const auto& [around, down] : {std::pair{32, 16}, std::pair{24, 12}, std::pair{48, 24}}) {
+    IObject form;
+    form.AddSphere(10, around, down);
+    form.UpdateWorldGeometry();
+    form.ComputeNormals();
+    std::vector<const IPolygon*> faces;
+    for (const IDrawable* layer : form.GetLayers())
+      for (const IDrawable* p : static_cast<const ILayer*>(layer)->GetPolygons())
+        faces.push_back(static_cast<const IPolygon*>(p));
+    // The faces a ray from outside towards the centre meets on its way in.
+    auto frontFaces = [&](const CVector& target) {
+      Ray ray = MakeRay(target * 1.5, target * -1);
+      ray.direction.Normalize();
+      std::vector<const IPolygon*> met;
+      for (const IPolygon* face : faces) {
+        double t;
+        HitRecord hit;
+        if (face->GetNormal().Dot(ray.direction) < 0 && IntersectPlane(*face, ray, t) && t > 0 &&
+            ContainsHit(*face, hit, ray, t))
+          met.push_back(face);
+      }
+      return met;
+    };
+    int gaps = 0, overlaps = 0;
+    for (const IPolygon* face : faces) {
+      std::vector<CVector> v;
+      for (const IDrawable* point : face->GetPoints()) v.push_back(static_cast<const IPoint*>(point)->world);
+      for (int sample = 0; sample < 4; ++sample) {
+        // Inside a fan triangle, at least 2 % of the way in from its edges.
+        const size_t i = 1 + sample % (v.size() - 2);
+        const double a = 0.02 + 0.47 * unit(random), b = 0.02 + 0.47 * unit(random);
+        const std::vector<const IPolygon*> met = frontFaces(v[0] + (v[i] - v[0]) * a + (v[i + 1] - v[0]) * b);
+        if (met != std::vector<const IPolygon*>{face}) ++overlaps;
+      }
+      for (size_t e = 0; e < v.size(); ++e) {
+        const CVector& from = v[e];
+        const CVector& to = v[(e + 1) % v.size()];
+        if (frontFaces(from + (to - from) * unit(random)).empty()) ++gaps;
+      }
+    }
+    EXPECT_EQ(gaps, 0) << around << " x " << down;
+    EXPECT_EQ(overlaps, 0) << around << " x " << down;
+  }
 }
 
 }  // namespace

@@ -885,5 +885,37 @@ TEST(ShadowWalk, SeesEverySurfaceBetweenThePointAndTheLight) {
   }
 }
 
+// From a lit point of a closed convex form the way to the light is clear:
+// the shadow ray leaves the form and nothing of it lies ahead. A face that
+// wrongly claimed the ray's crossing with its plane made dark specks.
+TEST(ShadowWalk, ALitPointOfASphereSeesNothingOfItOnTheWayToTheLight) {
+  Scene scene;
+  auto* sphere = new IObject;
+  sphere->AddSphere(10, 32, 16);
+  sphere->UpdateWorldGeometry();
+  sphere->ComputeNormals();
+  scene.Add(sphere);
+  scene.AddCamera(40);
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
+  Random random(2718);
+  int lit = 0, blocked = 0;
+  for (int r = 0; r < 20000; ++r) {
+    const CVector eye = random.Direction() * 35;
+    HitRecord hit;
+    if (!tree.FindNearestHit(MakeRay(eye, random.Point(-9, 9) - eye), Octree::kMaxHitDistance, hit, counters)) continue;
+    const CVector light = random.Direction() * 38;
+    const Ray shadow = MakeRay(hit.point, light - hit.point);
+    if (hit.normal.Dot(shadow.direction) < 0.05) continue;
+    ++lit;
+    tree.ShadowWalk(shadow, (light - hit.point).Length(), counters, [&](const HitRecord&) {
+      ++blocked;
+      return false;
+    });
+  }
+  EXPECT_GT(lit, 5000);
+  EXPECT_EQ(blocked, 0);
+}
+
 }  // namespace
 }  // namespace brevoxa

@@ -1,0 +1,376 @@
+// Reference pictures: small scenes rendered through the whole foreground
+// path and compared byte for byte with the PPM files in tests/data/golden.
+// BREVOXA_REGENERATE=1 rewrites those files; look at every changed one
+// before keeping it. A mismatch leaves the new picture in golden-actual
+// beside the test program, with the count of differing pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "material/color_map.h"
+#include "material/texture_bumps.h"
+#include "material/texture_check.h"
+#include "material/texture_solid.h"
+#include "render/background_render.h"
+#include "render/image_output.h"
+#include "render/render_document.h"
+#include "support/render_scene.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa {
+namespace {
+
+using testing::AddAimedCamera;
+using testing::AddGeneratedForm;
+using testing::AddLightAt;
+using testing::RecordingReceiver;
+using testing::RenderStore;
+using testing::SaveMaterial;
+using testing::SettingsOfSize;
+
+// --- Materials and parts the scenes share ---
+
+MaterialSettings Matte(const CVector& colour, const CVector& specular = {}, double hardness = 10) {
+  MaterialSettings m;
+  m.color = colour;
+  m.specular = specular;
+  m.hardness = hardness;
+  return m;
+}
+
+std::unique_ptr<ITexture> Checks(const CVector& first, const CVector& second) {
+  auto check = std::make_unique<ICheckTexture>();
+  ICheckTexture::Values v;
+  v.mapping = kMapPlane;
+  v.firstColor = first;
+  v.secondColor = second;
+  check->SetValues(v);
+  return check;
+}
+
+// A plane of the given size in the form's z = 0, whose checks (if its
+// material has them) are `check` world units across: six checks span two
+// units of the layer's frame, and with the pattern's origin moved far off
+// every visible check lies on one side of it, where the cells at zero would
+// be twice as wide.
+void Plane(Workspace& ws, const CVector& centre, const CVector& rotation, double width, double height,
+           const std::string& material, double check = 1.0) {
+  AddGeneratedForm(
+      ws, centre, material,
+      [&](IObject& form) {
+        if (ILayer* layer = form.AddPlane(width, height, 4, 4)) {
+          const double scale = check * 3;
+          layer->SetLocalScale({scale, scale, scale});
+          layer->SetLocalPosition({-20 * scale, -20 * scale, 0});
+        }
+      },
+      rotation);
+}
+
+void Floor(Workspace& ws, double side, const std::string& material) { Plane(ws, {}, {}, side, side, material); }
+
+// A ball whose layer frame is turned and scaled as given (the
+// solid textures follow it).
+void Ball(Workspace& ws, const CVector& centre, double radius, const std::string& material,
+          const CVector& textureRotation = {}, double textureScale = 1.0) {
+  AddGeneratedForm(ws, centre, material, [&](IObject& form) {
+    if (ILayer* layer = form.AddSphere(radius, 24, 12)) {
+      layer->SetLocalRotation(textureRotation);
+      layer->SetLocalScale({textureScale, textureScale, textureScale});
+    }
+  });
+}
+
+EnvironmentSettings PlainSky(const CVector& horizon, bool shadows) {
+  EnvironmentSettings sky;
+  sky.horizon = horizon;
+  sky.ambientLight = {45, 45, 50};
+  sky.shadows = shadows;
+  return sky;
+}
+
+RenderSettings Picture(int width, int height, int depthLimit, Supersampling sampling = Supersampling::none) {
+  RenderSettings settings = SettingsOfSize(width, height, sampling);
+  settings.depthLimit = static_cast<uint16_t>(depthLimit);
+  return settings;
+}
+
+// --- The scenes ---
+
+struct GoldenScene {
+  const char* name;
+  RenderSettings settings;
+  EnvironmentSettings sky;
+  // Fills the workspace and the store's materials; returns the camera.
+  ICamera* (*build)(Workspace&, const RenderStore&);
+};
+
+// Failure messages name the scene rather than dump its bytes.
+void PrintTo(const GoldenScene& scene, std::ostream* out) { *out << scene.name; }
+
+EnvironmentSettings StarrySky() {
+  EnvironmentSettings sky;
+  sky.enablePoles = true;
+  sky.positivePole = {20, 50, 190};
+  sky.horizon = {235, 205, 170};
+  sky.negativePole = {70, 45, 20};
+  sky.poleTension = 0.6;
+  sky.stars = 3;
+  return sky;
+}
+
+EnvironmentSettings FoggySky() {
+  EnvironmentSettings sky = PlainSky({0, 0, 0}, true);
+  sky.fogColor = {205, 205, 215};
+  sky.fogOccludedPerUnit = 5;
+  return sky;
+}
+
+const GoldenScene kScenes[] = {
+    // A red ball on a grey floor lit by a white key light from the left and
+    // a dim blue fill from the right: the key's shadow falls to the right,
+    // bluish where only the fill reaches, the fill's long and grey to the
+    // left.
+    {"shadows", Picture(64, 48, 3), PlainSky({70, 80, 100}, true),
+     [](Workspace& ws, const RenderStore& store) {
+       SaveMaterial(store, "FLOOR.MAT", Matte({190, 190, 190}));
+       SaveMaterial(store, "BALL.MAT", Matte({200, 40, 30}, {200, 200, 200}, 30));
+       Floor(ws, 30, "FLOOR.MAT");
+       Ball(ws, {0, 0, 1}, 1, "BALL.MAT");
+       AddLightAt(ws, {6, -6, 7}, {235, 235, 235});
+       AddLightAt(ws, {4, 7, 3}, {60, 80, 150});
+       return AddAimedCamera(ws, {8, 1, 4}, {0, 0, 0.5});
+     }},
+    // An upright mirror behind a green ball and a red cone shows their far
+    // sides, lit by a second light between them and the mirror.
+    {"mirror", Picture(64, 48, 3), PlainSky({70, 80, 100}, true),
+     [](Workspace& ws, const RenderStore& store) {
+       MaterialSettings mirror = Matte({6, 6, 6});
+       mirror.reflect = {230, 230, 230};
+       SaveMaterial(store, "MIRROR.MAT", mirror);
+       SaveMaterial(store, "FLOOR.MAT", Matte({170, 160, 150}));
+       SaveMaterial(store, "BALL.MAT", Matte({40, 190, 60}, {220, 220, 220}, 40));
+       SaveMaterial(store, "CONE.MAT", Matte({210, 50, 40}));
+       Floor(ws, 30, "FLOOR.MAT");
+       Plane(ws, {-3, 0, 1.75}, {0, 90, 0}, 3.5, 6, "MIRROR.MAT");
+       Ball(ws, {0, -0.8, 0.8}, 0.8, "BALL.MAT");
+       AddGeneratedForm(ws, {-1.2, 1.2, 0}, "CONE.MAT", [](IObject& form) { form.AddCone(0.6, 1.8, 16, true); });
+       AddLightAt(ws, {6, -3, 6}, {200, 200, 200});
+       AddLightAt(ws, {-2, 0.5, 4}, {160, 160, 160});
+       return AddAimedCamera(ws, {8, 3, 3}, {-1, 0, 1});
+     }},
+    // A glass ball in front of an upright checkerboard: the checks show
+    // through it upside down and slightly blue, and its shadow is a
+    // filtered one.
+    {"glass", Picture(64, 48, 5), PlainSky({70, 80, 100}, true),
+     [](Workspace& ws, const RenderStore& store) {
+       MaterialSettings glass = Matte({5, 5, 8}, {255, 255, 255}, 120);
+       glass.filter = {200, 220, 250};
+       glass.reflect = {20, 20, 20};
+       glass.indexOfRefraction = 1.5;
+       SaveMaterial(store, "GLASS.MAT", glass);
+       std::vector<std::unique_ptr<ITexture>> checks;
+       checks.push_back(Checks({30, 30, 40}, {230, 225, 210}));
+       SaveMaterial(store, "WALL.MAT", Matte({}), std::move(checks));
+       SaveMaterial(store, "FLOOR.MAT", Matte({150, 150, 150}));
+       Floor(ws, 30, "FLOOR.MAT");
+       Plane(ws, {-2.5, 0, 3}, {0, 90, 0}, 6, 10, "WALL.MAT", 0.5);
+       Ball(ws, {0, 0, 1.2}, 1, "GLASS.MAT");
+       AddLightAt(ws, {6, -3, 6}, {240, 240, 240});
+       return AddAimedCamera(ws, {6, 0.8, 1.6}, {0, 0, 1.3});
+     }},
+    // Wood rings facing the camera, marble veins and a shiny ball roughened
+    // by noise, on a checked floor.
+    {"textures", Picture(80, 60, 3), PlainSky({70, 80, 100}, true),
+     [](Workspace& ws, const RenderStore& store) {
+       std::vector<std::unique_ptr<ITexture>> textures;
+       auto wood = std::make_unique<IWoodTexture>();
+       IWoodTexture::Values w;
+       w.baseColor = {205, 140, 75};
+       w.grainColor = {110, 60, 30};
+       w.radialRingSize = 0.15;
+       wood->SetValues(w);
+       textures.push_back(std::move(wood));
+       SaveMaterial(store, "WOOD.MAT", Matte({}, {90, 80, 70}, 20), std::move(textures));
+
+       auto marble = std::make_unique<IMarbleTexture>();
+       IColorMapTexture::Values m;
+       m.turbulence = 3.0;
+       m.colorMap.SetSegment(0, ColorMapSegment::linear, {238, 234, 226});
+       m.colorMap.SetSegment(14, ColorMapSegment::linear, {205, 200, 195});
+       m.colorMap.SetSegment(18, ColorMapSegment::linear, {110, 110, 125});
+       m.colorMap.SetSegment(20, ColorMapSegment::linear, {50, 50, 60});
+       marble->SetValues(m);
+       textures.push_back(std::move(marble));
+       SaveMaterial(store, "MARBLE.MAT", Matte({}, {180, 180, 180}, 60), std::move(textures));
+
+       auto rough = std::make_unique<IRoughnessTexture>();
+       rough->SetValues({1.0, IRoughnessTexture::kUseTurbulence});
+       textures.push_back(std::move(rough));
+       SaveMaterial(store, "ROUGH.MAT", Matte({50, 90, 200}, {255, 255, 255}, 40), std::move(textures));
+
+       textures.push_back(Checks({90, 90, 100}, {200, 200, 190}));
+       SaveMaterial(store, "FLOOR.MAT", Matte({}), std::move(textures));
+
+       Floor(ws, 30, "FLOOR.MAT");
+       Ball(ws, {0, -2.3, 1}, 1, "WOOD.MAT", {0, 90, 0});
+       Ball(ws, {0, 0, 1}, 1, "MARBLE.MAT", {}, 1.5);
+       Ball(ws, {0, 2.3, 1}, 1, "ROUGH.MAT", {}, 2);
+       AddLightAt(ws, {8, -5, 8}, {240, 240, 235});
+       AddLightAt(ws, {6, 6, 3}, {70, 70, 90});
+       return AddAimedCamera(ws, {7.5, 0, 2.2}, {0, 0, 0.9}, 1.1);
+     }},
+    // Nothing but sky: blue towards the zenith, dark towards the ground,
+    // pale at the horizon, with stars on 3 % of the samples.
+    {"stars", Picture(64, 48, 1), StarrySky(),
+     [](Workspace& ws, const RenderStore&) {
+       AddLightAt(ws, {0, 0, 10}, {255, 255, 255});
+       return AddAimedCamera(ws, {0, 0, 0}, {10, 0, 2.5}, 2.0);
+     }},
+    // Balls ever further away fade into the fog, and the sky is all fog.
+    {"fog", Picture(64, 48, 1), FoggySky(),
+     [](Workspace& ws, const RenderStore& store) {
+       SaveMaterial(store, "FLOOR.MAT", Matte({120, 110, 90}));
+       SaveMaterial(store, "BALL.MAT", Matte({200, 40, 30}, {200, 200, 200}, 30));
+       Floor(ws, 60, "FLOOR.MAT");
+       Ball(ws, {3, -1, 0.7}, 0.7, "BALL.MAT");
+       Ball(ws, {-1, 1, 0.7}, 0.7, "BALL.MAT");
+       Ball(ws, {-6, -1.5, 0.7}, 0.7, "BALL.MAT");
+       Ball(ws, {-12, 1.5, 0.7}, 0.7, "BALL.MAT");
+       AddLightAt(ws, {8, -6, 9}, {240, 240, 240});
+       return AddAimedCamera(ws, {7, 0, 1.5}, {0, 0, 0.7});
+     }},
+    // The checked floor and a ball again with 3 x 3 samples a pixel: the
+    // edges of the checks and of the ball are smoothed.
+    {"supersampled", Picture(64, 48, 2, Supersampling::medium), PlainSky({70, 80, 100}, true),
+     [](Workspace& ws, const RenderStore& store) {
+       std::vector<std::unique_ptr<ITexture>> checks;
+       checks.push_back(Checks({40, 40, 60}, {215, 210, 195}));
+       SaveMaterial(store, "FLOOR.MAT", Matte({}), std::move(checks));
+       SaveMaterial(store, "BALL.MAT", Matte({220, 180, 40}, {220, 220, 220}, 30));
+       Floor(ws, 30, "FLOOR.MAT");
+       Ball(ws, {0, 0, 1}, 1, "BALL.MAT");
+       AddLightAt(ws, {6, -6, 7}, {235, 235, 235});
+       return AddAimedCamera(ws, {7, 2, 2.5}, {0, 0, 0.8});
+     }},
+};
+
+// --- Rendering and comparing ---
+
+bool Regenerating() {
+  const char* flag = std::getenv("BREVOXA_REGENERATE");
+  return flag != nullptr && std::string(flag) == "1";
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The reduced picture of the scene as a PPM file's bytes, rendered by the
+// foreground path on a thread of its own: its random sequence starts at 1,
+// as a background render's does, so the stars fall on the same samples on
+// every run.
+std::string RenderScene(const GoldenScene& scene) {
+  RenderStore store(scene.settings);
+  store.WriteEnvironment(scene.sky);
+  Workspace workspace;
+  const ICamera* camera = scene.build(workspace, store);
+  RenderDocument document(workspace, std::string(scene.name) + ".wsp");
+  document.SetRenderCamera(*camera);
+  RecordingReceiver receiver;
+  RenderJob job(receiver);
+  job.document = &document;
+  RecordingUi ui;
+  const std::filesystem::path ppm = store.Folder() / "picture.ppm";
+  job.onImageReduced = [&](const std::string& reduced) { WritePpmFile(ppm.string(), reduced, ui); };
+  std::thread([&] { RenderInForeground(job, ui); }).join();
+  EXPECT_EQ(ui.Messages(), std::vector<std::string>{}) << scene.name;
+  return ReadBytes(ppm);
+}
+
+// The pixels of a P6 file as the writer lays it out.
+struct Pixels {
+  int width = 0, height = 0;
+  std::string rgb;
+};
+
+Pixels ParsePpm(const std::string& bytes) {
+  Pixels p;
+  std::istringstream in(bytes);
+  std::string magic;
+  int maximum = 0;
+  in >> magic >> p.width >> p.height >> maximum;
+  in.get();
+  p.rgb = bytes.substr(static_cast<size_t>(in.tellg()));
+  return p;
+}
+
+void ExpectMatchesGolden(const std::string& name, const std::string& actual) {
+  const std::filesystem::path golden = std::filesystem::path(BREVOXA_TEST_DATA) / "golden" / (name + ".ppm");
+  ASSERT_FALSE(actual.empty()) << name << ": no picture";
+  if (Regenerating()) {
+    std::filesystem::create_directories(golden.parent_path());
+    std::ofstream(golden, std::ios::binary) << actual;
+    return;
+  }
+  ASSERT_TRUE(std::filesystem::exists(golden)) << golden << ": run with BREVOXA_REGENERATE=1";
+  const std::string expected = ReadBytes(golden);
+  const std::filesystem::path kept =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "golden-actual" / (name + ".ppm");
+  if (actual == expected) {
+    // A picture kept from an earlier mismatch would only mislead.
+    std::filesystem::remove(kept);
+    return;
+  }
+
+  std::filesystem::create_directories(kept.parent_path());
+  std::ofstream(kept, std::ios::binary) << actual;
+  const Pixels a = ParsePpm(actual), e = ParsePpm(expected);
+  if (a.width != e.width || a.height != e.height || a.rgb.size() != e.rgb.size()) {
+    ADD_FAILURE() << name << ": " << a.width << " x " << a.height << " instead of " << e.width << " x " << e.height;
+    return;
+  }
+  int differing = 0, largest = 0;
+  for (size_t i = 0; i < a.rgb.size(); i += 3) {
+    int d = 0;
+    for (size_t c = i; c < i + 3; ++c)
+      d = std::max(d, std::abs(static_cast<uint8_t>(a.rgb[c]) - static_cast<uint8_t>(e.rgb[c])));
+    if (d > 0) ++differing;
+    largest = std::max(largest, d);
+  }
+  ADD_FAILURE() << name << ": " << differing << " of " << a.width * a.height
+                << " pixels differ, by up to " << largest << "; the new picture is " << kept
+                << " (if the change is meant, regenerate with BREVOXA_REGENERATE=1 and look at it)";
+}
+
+class GoldenRender : public ::testing::TestWithParam<GoldenScene> {};
+
+TEST_P(GoldenRender, MatchesItsReferencePicture) { ExpectMatchesGolden(GetParam().name, RenderScene(GetParam())); }
+
+// Nothing carries over from one render to the next: the stars' draws, the
+// noise tables and the textures' prepared values come out the same.
+TEST(RenderTwice, GivesTheSameBytes) {
+  for (const GoldenScene& scene : kScenes) {
+    const std::string name = scene.name;
+    if (name == "stars" || name == "textures") {
+      EXPECT_EQ(RenderScene(scene), RenderScene(scene)) << name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, GoldenRender, ::testing::ValuesIn(kScenes),
+                         [](const ::testing::TestParamInfo<GoldenScene>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brevoxa
