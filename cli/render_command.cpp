@@ -2,6 +2,7 @@
 // messages turned into a progress bar, Ctrl+C, and the closing report.
 #include "cli/render_command.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <deque>
 #include <filesystem>
@@ -31,7 +33,8 @@
 namespace brevoxa::cli {
 
 const char* const kRenderUsage =
-    "Usage: brevoxa-cli render WORKSPACE.wsp [--store DIR] [--output FILE] [--yes] [--quiet] [--camera NAME]";
+    "Usage: brevoxa-cli render WORKSPACE.wsp [--store DIR] [--output FILE] [--yes] [--quiet] [--camera NAME] "
+    "[--stats]";
 
 RenderTerminal ProcessTerminal() {
   RenderTerminal terminal;
@@ -54,6 +57,7 @@ struct Options {
   std::optional<std::string> camera;
   bool yes = false;
   bool quiet = false;
+  bool stats = false;
   bool help = false;
 };
 
@@ -96,6 +100,10 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Options& 
     }
     if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
+      continue;
+    }
+    if (arg == "--stats") {
+      options.stats = true;
       continue;
     }
     bool matched = false;
@@ -248,21 +256,31 @@ class RenderConsole : public IUserInterface {
 
 // --- Messages from the render thread ---
 
+using Clock = std::chrono::steady_clock;
+
+// A message and when the render thread posted it: the render's own moment,
+// however late the main thread gets round to it.
+struct StampedMessage {
+  RenderMessage message;
+  Clock::time_point posted;
+};
+
 class MessageQueue : public IRenderReceiver {
  public:
   void Post(RenderMessage message) override {
+    const Clock::time_point now = Clock::now();
     {
       std::lock_guard lock(mutex_);
-      queue_.push_back(std::move(message));
+      queue_.push_back({std::move(message), now});
     }
     ready_.notify_one();
   }
 
   // The next message, or nothing when none came within the interval.
-  std::optional<RenderMessage> Next(std::chrono::milliseconds interval) {
+  std::optional<StampedMessage> Next(std::chrono::milliseconds interval) {
     std::unique_lock lock(mutex_);
     if (!ready_.wait_for(lock, interval, [this] { return !queue_.empty(); })) return std::nullopt;
-    RenderMessage message = std::move(queue_.front());
+    StampedMessage message = std::move(queue_.front());
     queue_.pop_front();
     return message;
   }
@@ -270,7 +288,36 @@ class MessageQueue : public IRenderReceiver {
  private:
   std::mutex mutex_;
   std::condition_variable ready_;
-  std::deque<RenderMessage> queue_;
+  std::deque<StampedMessage> queue_;
+};
+
+// --- Timing for --stats ---
+
+// The driver's phase of the primary rays.
+constexpr int kTracingPhase = 940;
+
+// The render from its registration to its end, and the tracing phase: from
+// its phase message to the next one.
+class RenderTimes {
+ public:
+  void Note(const StampedMessage& stamped) {
+    const RenderMessage& message = stamped.message;
+    if (message.id == WM_RENDER_BEGIN) begin_ = stamped.posted;
+    if (message.id == WM_RENDER_END) end_ = stamped.posted;
+    if (message.id != WM_RENDER_PHASE) return;
+    if (tracingStart_ && !tracingEnd_) tracingEnd_ = stamped.posted;
+    if (message.wParam == kTracingPhase) tracingStart_ = stamped.posted;
+  }
+  double WallSeconds() const { return Seconds(begin_, end_); }
+  double TracingSeconds() const { return Seconds(tracingStart_, tracingEnd_); }
+
+ private:
+  static double Seconds(const std::optional<Clock::time_point>& from, const std::optional<Clock::time_point>& to) {
+    if (!from || !to) return 0.0;
+    return std::chrono::duration<double>(*to - *from).count();
+  }
+
+  std::optional<Clock::time_point> begin_, end_, tracingStart_, tracingEnd_;
 };
 
 // --- Ctrl+C ---
@@ -302,9 +349,40 @@ class InterruptGuard {
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
 
-// The statistics dialog's lines with the tab replaced by aligned spaces.
-void PrintStatistics(std::ostream& out, const RenderStatistics& statistics) {
-  const std::vector<std::string> lines = StatisticsLines(statistics);
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// The lines --stats adds, label and value parted by a tab as in the
+// statistics dialog. The rates are per second of tracing; a render too
+// short to time shows 0.
+std::vector<std::string> TimingLines(const RenderCounters& counters, const RenderTimes& times) {
+  const double tracing = times.TracingSeconds();
+  auto rate = [tracing](uint64_t count) {
+    return tracing > 0.0 ? Fixed(static_cast<double>(count) / tracing, 0) : std::string("0");
+  };
+  const uint64_t all = counters.primaryRays + counters.reflectedRays + counters.transmittedRays + counters.shadowRays;
+  // Linux gives the peak resident set of the process in KiB.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const long peakKiB = usage.ru_maxrss;
+  return {
+      "Wall Time\t" + Fixed(times.WallSeconds(), 3) + " s",
+      "Tracing Time\t" + Fixed(tracing, 3) + " s",
+      "Primary Rays/s\t" + rate(counters.primaryRays),
+      "Reflected Rays/s\t" + rate(counters.reflectedRays),
+      "Transmitted Rays/s\t" + rate(counters.transmittedRays),
+      "Shadow Rays/s\t" + rate(counters.shadowRays),
+      "All Rays/s\t" + rate(all),
+      "Peak Memory\t" + Fixed(static_cast<double>(peakKiB) / 1024.0, 1) + " MiB (" + std::to_string(peakKiB) +
+          " KiB)",
+  };
+}
+
+// The lines with the tab replaced by aligned spaces.
+void PrintAligned(std::ostream& out, const std::vector<std::string>& lines) {
   size_t width = 0;
   for (const std::string& line : lines) width = std::max(width, line.find('\t'));
   for (const std::string& line : lines) {
@@ -357,6 +435,8 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         << "                 camera view, else the first camera)\n"
         << "  --yes          answer the questions before rendering with OK\n"
         << "  --quiet        no progress bar and no status lines\n"
+        << "  --stats        also print the wall time, the rays traced per second of\n"
+        << "                 each kind and the peak memory of the process\n"
         << "\n"
         << "Ctrl+C stops the render; the rest of the picture is left white.\n";
     return kExitOk;
@@ -390,6 +470,7 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
   Outcome outcome;
   RenderStatistics statistics;
+  RenderTimes times;
   bool stopped = false;
   {
     MessageQueue receiver;
@@ -428,8 +509,10 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         stopped = true;
         registered->RequestStop();
       }
-      std::optional<RenderMessage> message = receiver.Next(std::chrono::milliseconds(100));
-      if (!message) continue;
+      std::optional<StampedMessage> stamped = receiver.Next(std::chrono::milliseconds(100));
+      if (!stamped) continue;
+      times.Note(*stamped);
+      RenderMessage* message = &stamped->message;
       if (message->id == WM_RENDER_STATISTICS) {
         statistics = message->statistics;
         break;
@@ -460,7 +543,12 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   if (outcome.imageWritten) out << "Rendered " << statistics.outputPath << (stopped ? " (stopped)" : "") << '\n';
   if (options.output && outcome.extraWritten) out << "Wrote " << *options.output << '\n';
-  PrintStatistics(out, statistics);
+  std::vector<std::string> lines = StatisticsLines(statistics);
+  if (options.stats) {
+    const std::vector<std::string> timing = TimingLines(statistics.counters, times);
+    lines.insert(lines.end(), timing.begin(), timing.end());
+  }
+  PrintAligned(out, lines);
   try {
     SaveStatistics(statistics);
   } catch (const std::exception& e) {

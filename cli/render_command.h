@@ -1,8 +1,10 @@
 // `brevoxa-cli render WORKSPACE.wsp [--store DIR] [--output FILE] [--yes]
-// [--quiet] [--camera NAME]`: renders a camera of a workspace exactly as the
-// editor's background render does (on a render thread of its own, so the
-// picture is the same to the byte) and writes the JPEG to OBJSTORE/RENDERED,
-// and the picture also to FILE (.jpg, .png or .ppm) when given.
+// [--quiet] [--camera NAME] [--stats]`: renders a camera of a workspace
+// exactly as the editor's background render does (on a render thread of its
+// own, so the picture is the same to the byte) and writes the JPEG to
+// OBJSTORE/RENDERED, and the picture also to FILE (.jpg, .png or .ppm) when
+// given. --stats adds the wall time, the rays per second and the peak
+// memory to the statistics, for measuring the renderer from the shell.
 #pragma once
 
 #include <istream>

@@ -7,6 +7,8 @@
 #include "editor/model/workspace_doc.h"
 #include "material/random_source.h"
 #include "scene/form_object.h"
+#include "scene/generator_settings.h"
+#include "scene/layer.h"
 #include "ui/user_interface.h"
 
 namespace brevoxa {
@@ -20,6 +22,13 @@ std::optional<std::string> CheckVector(const NumberRange& range, const CVector& 
     if (auto message = range.Check(c)) return message;
   return std::nullopt;
 }
+
+// Points, layers and polygons one copy of the form adds.
+uint64_t ElementsPerCopy(const IObject& form) {
+  uint64_t elements = 1 + form.GetPoints().GetCount() + form.GetLayers().GetCount();
+  for (const IDrawable* layer : form.GetLayers()) elements += static_cast<const ILayer*>(layer)->GetPolygons().GetCount();
+  return elements;
+}
 }  // namespace
 
 std::optional<std::string> ArraySettings::Check() const {
@@ -28,6 +37,13 @@ std::optional<std::string> ArraySettings::Check() const {
   if (auto message = CheckVector(kSpacingRange, spacing)) return message;
   if (auto message = CheckVector(kPositionJitterRange, positionJitter)) return message;
   return CheckVector(kRotationJitterRange, rotationJitter);
+}
+
+std::string TooManyArrayElementsMessage() {
+  std::string text = "The array would make too many points and polygons; at most ";
+  text += std::to_string(kMaxGeneratedElements);
+  text += " can be made at once.";
+  return text;
 }
 
 CVector DrawJitter(const CVector& jitter) {
@@ -44,6 +60,14 @@ void CWorkspaceDoc::Array() {
   ArraySettings settings;
   if (!services_.dialogs.EditArray(settings) || settings.Check()) return;
   auto* source = static_cast<IObject*>(GetFirstItem());
+  // The dialog allows 30000 copies along each axis; copies beyond what a
+  // single generator request may make would only exhaust memory.
+  const uint64_t copiesAsked = static_cast<uint64_t>(settings.number[0]) * static_cast<uint64_t>(settings.number[1]) *
+                                   static_cast<uint64_t>(settings.number[2]) - 1;
+  if (copiesAsked > kMaxGeneratedElements / ElementsPerCopy(*source)) {
+    services_.ui.Message(TooManyArrayElementsMessage());
+    return;
+  }
   services_.ui.Status("Generating Array");
   WaitCursor wait(services_.ui);
   const bool positional = settings.kind == ArrayKind::positional;

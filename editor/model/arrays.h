@@ -34,6 +34,10 @@ struct ArraySettings {
   std::optional<std::string> Check() const;
 };
 
+// The refusal of an array whose copies would hold more points, layers and
+// polygons than one request may make (kMaxGeneratedElements).
+std::string TooManyArrayElementsMessage();
+
 // Each component r * jitter / 32767 with r drawn from the calling thread's
 // random source, Z first, then Y, then X: always between 0 and jitter.
 CVector DrawJitter(const CVector& jitter);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,54 @@ TEST_F(RenderCommand, WithoutATerminalTheQuestionsAreShownAndTheProgressIsLines)
   EXPECT_NE(run.err.find("rendering 0.2%  elapsed 0.00m"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("rendering 100.0%  elapsed "), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find('\r'), std::string::npos);
+}
+
+// The times vary from run to run; their form, their place after the
+// statistics in the same column, and the rates of the empty scene (which
+// casts primary rays only) do not.
+TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
+  CommandRun plain = Render({"--yes", "--quiet"});
+  ASSERT_EQ(plain.code, cli::kExitOk) << plain.err;
+  EXPECT_EQ(plain.out.find("Rays/s"), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("Peak Memory"), std::string::npos) << plain.out;
+
+  CommandRun run = Render({"--yes", "--quiet", "--stats"});
+  ASSERT_EQ(run.code, cli::kExitOk) << run.err;
+  // The last lines, split where the values start: after the longest label.
+  const size_t column = std::string("Transmitted Rays/s  ").size();
+  std::vector<std::string> labels, values;
+  std::istringstream lines(run.out.substr(run.out.find("\nOctree Size") + 1));
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_TRUE(line.size() > column && line[column] != ' ') << run.out;
+    labels.push_back(line.substr(0, line.find_last_not_of(' ', column - 1) + 1));
+    values.push_back(line.substr(column));
+  }
+  EXPECT_EQ(labels, (std::vector<std::string>{"Octree Size", "Wall Time", "Tracing Time", "Primary Rays/s",
+                                              "Reflected Rays/s", "Transmitted Rays/s", "Shadow Rays/s",
+                                              "All Rays/s", "Peak Memory"}));
+  ASSERT_EQ(values.size(), 9u) << run.out;
+
+  auto digits = [](const std::string& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  // "12.345 s"
+  auto seconds = [&](const std::string& s) {
+    const size_t dot = s.find('.');
+    return dot != std::string::npos && digits(s.substr(0, dot)) && s.substr(dot + 4) == " s" &&
+           digits(s.substr(dot + 1, 3));
+  };
+  EXPECT_TRUE(seconds(values[1])) << values[1];
+  EXPECT_TRUE(seconds(values[2])) << values[2];
+  EXPECT_TRUE(digits(values[3]) && values[3] != "0") << values[3];
+  EXPECT_EQ((std::vector<std::string>{values[4], values[5], values[6]}), (std::vector<std::string>{"0", "0", "0"}));
+  EXPECT_EQ(values[7], values[3]);
+  // "12.3 MiB (12595 KiB)"
+  const std::string& peak = values[8];
+  const size_t mib = peak.find(" MiB (");
+  ASSERT_TRUE(mib != std::string::npos && peak.ends_with(" KiB)")) << peak;
+  const std::string kib = peak.substr(mib + 6, peak.size() - mib - 11);
+  EXPECT_TRUE(digits(kib) && kib != "0") << peak;
+  EXPECT_NEAR(std::stod(peak.substr(0, mib)), std::stod(kib) / 1024.0, 0.05) << peak;
 }
 
 TEST_F(RenderCommand, CameraByNameAndMissingCameras) {

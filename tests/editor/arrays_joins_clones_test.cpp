@@ -63,6 +63,15 @@ TEST_F(ArraysJoinsClones, PositionalArraysAlongXAndZ) {
   EXPECT_EQ(dialogs.array.answer->Check(), "Please enter an integer between 1 and 30000.");
   doc.Array();
   EXPECT_EQ(doc.GetItems().GetCount(), 3u);
+
+  // The largest array the dialog allows would exhaust memory: refused
+  // before anything is made.
+  dialogs.array.answer = Positional(30000, 30000, 30000, {1, 1, 1});
+  ASSERT_FALSE(dialogs.array.answer->Check());
+  ui.Clear();
+  doc.Array();
+  EXPECT_EQ(doc.GetItems().GetCount(), 3u);
+  EXPECT_EQ(ui.Messages(), std::vector<std::string>{TooManyArrayElementsMessage()});
 }
 
 TEST_F(ArraysJoinsClones, JitterIsDrawnZYXAndNeverNegative) {

@@ -1,0 +1,199 @@
+// Whole renders through the real driver on the calling thread, from the
+// questions to the JPEG: the demonstration workspace as the store ships it,
+// and a mirror sphere over a ground plane, finely tessellated (at two octree
+// limits) and coarsely. Besides the wall time per render, the counters give
+// the octree build and the tracing time (taken from the driver's own phase
+// messages, which the foreground path delivers synchronously) and the rays
+// of each kind per second of tracing.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/render_scenes.h"
+#include "render/render_document.h"
+#include "render/render_job.h"
+#include "render/render_workspace.h"
+#include "scene/camera.h"
+#include "scene/form_object.h"
+#include "scene/workspace.h"
+#include "tools/demo_scene.h"
+#include "ui/recording_ui.h"
+
+namespace brevoxa::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+size_t PolygonCount(const Workspace& ws) {
+  size_t count = 0;
+  for (const IDrawable* item : ws.GetItems())
+    if (item->IsKindOf(RUNTIME_CLASS(IObject))) count += static_cast<const IObject*>(item)->GetPolygonCount();
+  return count;
+}
+
+// --- One render ---
+
+// The rendering thread's processor time: on a shared machine the wall time
+// of a phase also counts other programs' turns, this does not.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+struct PhaseTime {
+  double wall = 0;
+  double cpu = 0;
+};
+
+// Keeps when each phase began; the foreground path delivers every message
+// on the rendering thread before the driver goes on.
+class PhaseClock : public IRenderReceiver {
+ public:
+  void Post(RenderMessage message) override {
+    if (message.id == WM_RENDER_PHASE) phases_.push_back({message.wParam, Clock::now(), ThreadCpuSeconds()});
+  }
+
+  // From the start of the phase of the weight to the start of the next
+  // phase; nothing when the render never got past it.
+  std::optional<PhaseTime> Duration(int weight) const {
+    for (size_t i = 0; i + 1 < phases_.size(); ++i) {
+      if (phases_[i].weight != weight) continue;
+      const Phase& next = phases_[i + 1];
+      return PhaseTime{std::chrono::duration<double>(next.wall - phases_[i].wall).count(), next.cpu - phases_[i].cpu};
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Phase {
+    int weight;
+    Clock::time_point wall;
+    double cpu;
+  };
+  std::vector<Phase> phases_;
+};
+
+// The driver's phases of the octree build and of the primary rays.
+constexpr int kOctreePhase = 20;
+constexpr int kTracingPhase = 940;
+
+struct RenderTotals {
+  RenderCounters counters;
+  PhaseTime octree;
+  PhaseTime tracing;
+};
+
+// Renders the camera's picture once; the error text when it failed.
+std::optional<std::string> RenderOnce(Workspace& ws, const ICamera& camera, const std::string& title,
+                                      RenderTotals& totals) {
+  RenderDocument document(ws, title);
+  document.SetRenderCamera(camera);
+  PhaseClock clock;
+  RenderJob job(clock);
+  job.document = &document;
+  RecordingUi ui;
+  RenderWorkspace(document, job, ui);
+  if (!ui.Messages().empty()) return ui.Messages().front();
+  if (!job.imageWritten) return std::string("no picture was written");
+  const std::optional<PhaseTime> octree = clock.Duration(kOctreePhase);
+  const std::optional<PhaseTime> tracing = clock.Duration(kTracingPhase);
+  if (!octree || !tracing) return std::string("the render did not go through its phases");
+  totals.counters += job.statistics.counters;
+  totals.octree.wall += octree->wall;
+  totals.octree.cpu += octree->cpu;
+  totals.tracing.wall += tracing->wall;
+  totals.tracing.cpu += tracing->cpu;
+  return std::nullopt;
+}
+
+// Times are per render; the rates of each kind are per second of tracing
+// wall time, which a single-thread render on an idle machine spends wholly
+// on the processor. On a loaded machine the *_cpu_ms times and rays/cpu_s
+// (all rays per second of the rendering thread's processor time) stay near
+// the idle machine's figures.
+void ReportTotals(benchmark::State& state, const RenderTotals& totals, size_t polygons) {
+  const RenderCounters& c = totals.counters;
+  const double perRender = 1000.0 / static_cast<double>(state.iterations());
+  const double tracing = totals.tracing.wall;
+  const uint64_t rays = c.primaryRays + c.shadowRays + c.reflectedRays + c.transmittedRays;
+  state.counters["polygons"] = static_cast<double>(polygons);
+  state.counters["octree_ms"] = totals.octree.wall * perRender;
+  state.counters["octree_cpu_ms"] = totals.octree.cpu * perRender;
+  state.counters["octree_cells"] = static_cast<double>(c.octreeSize) * perRender / 1000.0;
+  state.counters["tracing_ms"] = tracing * perRender;
+  state.counters["tracing_cpu_ms"] = totals.tracing.cpu * perRender;
+  state.counters["primary/s"] = static_cast<double>(c.primaryRays) / tracing;
+  state.counters["shadow/s"] = static_cast<double>(c.shadowRays) / tracing;
+  state.counters["reflected/s"] = static_cast<double>(c.reflectedRays) / tracing;
+  state.counters["transmitted/s"] = static_cast<double>(c.transmittedRays) / tracing;
+  state.counters["rays/s"] = static_cast<double>(rays) / tracing;
+  state.counters["rays/cpu_s"] = static_cast<double>(rays) / totals.tracing.cpu;
+  state.counters["tests/ray"] = static_cast<double>(c.polygonHitTests) / static_cast<double>(rays);
+}
+
+template <class Prepare>
+void RenderBenchmark(benchmark::State& state, Prepare prepare) {
+  BenchStore store;
+  if (!store.Ok()) {
+    state.SkipWithError("the store could not be written");
+    return;
+  }
+  Workspace ws;
+  std::string title;
+  if (!prepare(store, ws, title)) {
+    state.SkipWithError("the scene could not be made");
+    return;
+  }
+  const ICamera* camera = FirstCamera(ws);
+  if (camera == nullptr) {
+    state.SkipWithError("the scene has no camera");
+    return;
+  }
+  RenderTotals totals;
+  std::optional<std::string> failure;
+  for (auto _ : state) {
+    failure = RenderOnce(ws, *camera, title, totals);
+    if (failure) {
+      state.SkipWithError(failure->c_str());
+      break;
+    }
+  }
+  if (!failure) ReportTotals(state, totals, PolygonCount(ws));
+}
+
+// 640 x 480 with the demo's own settings: Low supersampling, so 1280 x 960
+// primary rays, depth limit 4.
+void BM_RenderDemo(benchmark::State& state) {
+  RenderBenchmark(state, [](const BenchStore& store, Workspace& ws, std::string& title) {
+    title = store.File(store::kDemoWorkspaceFile);
+    RecordingUi ui;
+    return ws.Load(title, ui) && ui.Messages().empty();
+  });
+}
+BENCHMARK(BM_RenderDemo)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Arguments: the sphere's divisions each way (192 gives about 37,000
+// polygons) and the octree limit (6 is a new settings document's).
+void BM_RenderMirrorSphere(benchmark::State& state) {
+  const int divisions = static_cast<int>(state.range(0));
+  const int octreeLimit = static_cast<int>(state.range(1));
+  RenderBenchmark(state, [=](const BenchStore& store, Workspace& ws, std::string& title) {
+    title = "SPHERE.WSP";
+    return BuildSphereScene(store, ws, divisions, octreeLimit);
+  });
+}
+BENCHMARK(BM_RenderMirrorSphere)
+    ->ArgNames({"divisions", "octree"})
+    ->Args({192, 6})
+    ->Args({192, 8})
+    ->Args({12, 6})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+}  // namespace
+}  // namespace brevoxa::bench
