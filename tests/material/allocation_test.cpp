@@ -13,7 +13,7 @@
 #include "material/noise.h"
 #include "material/texture_bitmap.h"
 #include "material/texture_bumps.h"
-#include "material/texture_check.h"
+#include "material/texture_catalog.h"
 #include "material/texture_solid.h"
 #include "persist/object_store.h"
 #include "scene/axis.h"
@@ -75,27 +75,18 @@ TEST(Allocation, TexturesAndSurfaceEvaluationUseNoHeap) {
   map.SetSegment(0, ColorMapSegment::solid, CVector(1, 2, 3));
   map.SetSegment(20, ColorMapSegment::linear, CVector(255, 255, 255));
   CMaterialDoc doc;
-  auto bitmap = std::make_unique<IBitmapTexture>();
+  for (const TextureChoice& choice : add_texture_dialog::kChoices) doc.AddTexture(MakeTexture(choice.kind));
+  doc.AddTexture(std::make_unique<IRollingBumpsTexture>());
+  doc.AddTexture(std::make_unique<IWoodRangeTexture>());
+  for (size_t i = 0; i < doc.GetTextureCount(); ++i) {
+    if (auto* colours = dynamic_cast<IColorMapTexture*>(doc.GetTexture(i))) colours->SetValues({1.0, map});
+    if (auto* range = dynamic_cast<IColorRangeTexture*>(doc.GetTexture(i)))
+      range->SetValues({0.5, map, IColorRangeTexture::kRadialPlanesAroundZ});
+  }
+  auto* bitmap = static_cast<IBitmapTexture*>(doc.GetTexture(0));  // the list starts with it
   IBitmapTexture::Values values = bitmap->GetValues();
   values.bumpNormal = true;
   bitmap->SetValues(values);
-  doc.AddTexture(std::move(bitmap));
-  doc.AddTexture(std::make_unique<IRollingBumpsTexture>());
-  doc.AddTexture(std::make_unique<IRadialWaveTexture>());
-  doc.AddTexture(std::make_unique<IRoughnessTexture>());
-  doc.AddTexture(std::make_unique<IWoodTexture>());
-  doc.AddTexture(std::make_unique<ICheckTexture>());
-  auto marble = std::make_unique<IMarbleTexture>();
-  marble->SetValues({1.0, map});
-  doc.AddTexture(std::move(marble));
-  auto clouds = std::make_unique<ICloudsTexture>();
-  clouds->SetValues({1.0, map});
-  doc.AddTexture(std::move(clouds));
-  doc.AddTexture(std::make_unique<IGraniteTexture>());
-  doc.AddTexture(std::make_unique<IWoodRangeTexture>());
-  auto range = std::make_unique<IColorRangeTexture>();
-  range->SetValues({0.5, map, IColorRangeTexture::kRadialPlanesAroundZ});
-  doc.AddTexture(std::move(range));
   // A 2 x 2 image in the OBJSTORE folder under the default name.
   testing::TempDir dir;
   ScopedObjectStore store(dir.path().string());
@@ -110,7 +101,7 @@ TEST(Allocation, TexturesAndSurfaceEvaluationUseNoHeap) {
         .write(reinterpret_cast<const char*>(w.bytes().data()), static_cast<std::streamsize>(w.bytes().size()));
   }
   doc.PrepareTextures();
-  ASSERT_TRUE(static_cast<IBitmapTexture*>(doc.GetTexture(0))->IsLoaded()) << ui.Messages().size();
+  ASSERT_TRUE(bitmap->IsLoaded()) << ui.Messages().size();
   IAxis frame;
   frame.SetRotation(CVector(15, 25, 35));
   GetNoise();

@@ -28,10 +28,7 @@ using testing::SettingsKind;
 
 Bytes MaterialBytes() {
   CMaterialDoc material;
-  for (TextureKind kind : {TextureKind::bitmap, TextureKind::radialWave, TextureKind::wood, TextureKind::marble,
-                           TextureKind::checkerboard, TextureKind::colorRange, TextureKind::clouds,
-                           TextureKind::granite, TextureKind::roughness})
-    material.AddTexture(MakeTexture(kind));
+  for (const TextureChoice& choice : add_texture_dialog::kChoices) material.AddTexture(MakeTexture(choice.kind));
   return testing::Store([&](CArchive& ar) { material.Serialize(ar); });
 }
 

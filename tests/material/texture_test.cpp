@@ -1,22 +1,27 @@
 // The texture kinds: mappings and the tangent frame, each kind's colour or
 // normal at points with known answers, the stored field orders that differ
 // from the declarations, the image texture's loading and failures, and
-// determinism across threads.
+// determinism across threads; and the colour maps they look up, with their
+// segment positions, lookup rules, ramp picture and inline records.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "material/color_map.h"
 #include "material/noise.h"
 #include "material/texture_bitmap.h"
 #include "material/texture_bumps.h"
 #include "material/texture_catalog.h"
 #include "material/texture_check.h"
 #include "material/texture_solid.h"
+#include "persist/archive.h"
 #include "persist/object_store.h"
 #include "scene/axis.h"
 #include "support/bytes.h"
@@ -73,26 +78,22 @@ using testing::StoreOf;
 // --- Shared geometry ---
 
 TEST(TextureMapping, SphereCylinderAndPlaneKnownAnswers) {
+  const struct {
+    uint16_t mapping;
+    CVector p;
+    double u, v;
+  } rows[] = {
+      {kMapSphere, {0, 0, 0}, 0.5, 0.5},     {kMapSphere, {0, 0, 2}, 0.5, 0.0},
+      {kMapSphere, {0, 3, 0}, 0.75, 0.5},    {kMapSphere, {-1, -1e-300, 0}, 0.0, 0.5},
+      {kMapCylinder, {0, -2, 0.4}, 0.25, 0.3}, {kMapPlane, {0.2, -0.6, 9}, 0.2, 0.6},
+  };
   double u = -1, v = -1;
-  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 0, 0), u, v));
-  EXPECT_EQ(u, 0.5);
-  EXPECT_EQ(v, 0.5);
-  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 0, 2), u, v));
-  EXPECT_NEAR(v, 0.0, 1e-12);
-  ASSERT_TRUE(MapToUV(kMapSphere, CVector(0, 3, 0), u, v));
-  EXPECT_NEAR(u, 0.75, 1e-12);
-  EXPECT_NEAR(v, 0.5, 1e-12);
-  ASSERT_TRUE(MapToUV(kMapSphere, CVector(-1, -1e-300, 0), u, v));
-  EXPECT_NEAR(u, 0.0, 1e-12);
-
-  ASSERT_TRUE(MapToUV(kMapCylinder, CVector(0, -2, 0.4), u, v));
-  EXPECT_NEAR(u, 0.25, 1e-12);
-  EXPECT_NEAR(v, 0.3, 1e-12);
-
-  ASSERT_TRUE(MapToUV(kMapPlane, CVector(0.2, -0.6, 9), u, v));
-  EXPECT_NEAR(u, 0.2, 1e-12);
-  EXPECT_NEAR(v, 0.6, 1e-12);
-
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.mapping << ": " << row.p.x << ", " << row.p.y << ", " << row.p.z);
+    ASSERT_TRUE(MapToUV(row.mapping, row.p, u, v));
+    EXPECT_NEAR(u, row.u, 1e-12);
+    EXPECT_NEAR(v, row.v, 1e-12);
+  }
   u = v = 7.0;
   EXPECT_FALSE(MapToUV(3, CVector(1, 2, 3), u, v));
   EXPECT_EQ(u, 7.0);
@@ -202,10 +203,6 @@ TEST(WoodTexture, RingsAndTheAngleAtYZero) {
 
   EXPECT_EQ(AngleAroundZ(1.0, 0.0), 1.570796326795);
   EXPECT_EQ(AngleAroundZ(-3.0, -0.0), 1.570796326795);
-
-  SurfacePoint s = Apply(wood, CVector(1, 0, 0));
-  EXPECT_EQ(s.filter, CVector(40, 50, 60));
-  EXPECT_EQ(s.reflect, CVector(70, 80, 90));
 }
 
 TEST(ColorMapTextures, KnownAnswersOnARamp) {
@@ -228,14 +225,12 @@ TEST(ColorMapTextures, KnownAnswersOnARamp) {
   EXPECT_EQ(Apply(clouds, p).color, Ramp().Lookup(GetNoise().Noise(p)));
   clouds.SetValues({1.0, Ramp()});
   EXPECT_NE(Apply(clouds, p).color, Ramp().Lookup(GetNoise().Noise(p)));
-}
 
-TEST(ColorMapTextures, AnEmptyMapGivesBlack) {
-  const CVector p(0.3, 0.7, -0.2);
-  EXPECT_EQ(Apply(IMarbleTexture(), p).color, CVector(0, 0, 0));
-  EXPECT_EQ(Apply(ICloudsTexture(), p).color, CVector(0, 0, 0));
-  EXPECT_EQ(Apply(IWoodRangeTexture(), p).color, CVector(0, 0, 0));
-  EXPECT_EQ(Apply(IColorRangeTexture(), p).color, CVector(0, 0, 0));
+  // An empty map gives black.
+  for (TextureKind kind : {TextureKind::marble, TextureKind::clouds, TextureKind::colorRange}) {
+    EXPECT_EQ(Apply(*MakeTexture(kind), CVector(0.3, 0.7, -0.2)).color, CVector(0, 0, 0));
+  }
+  EXPECT_EQ(Apply(IWoodRangeTexture(), CVector(0.3, 0.7, -0.2)).color, CVector(0, 0, 0));
 }
 
 TEST(ColorRangeTexture, EachAreaTypeAndAnUnknownOne) {
@@ -300,21 +295,9 @@ TEST(CheckTexture, CellsOfAPlaneBoardWithoutTwist) {
   EXPECT_EQ(s.color, v.secondColor);
   EXPECT_EQ(s.filter, v.secondColor);
   EXPECT_EQ(s.reflect, v.secondColor);
-  // u = 0.3, v = 0.15: cell (1, 0).
+  // u = 0.3, v = 0.15: cell (1, 0); u = 0.3, v = 0.25: cell (1, 1).
   EXPECT_EQ(Apply(check, CVector(0.4, 0.7, 0)).color, v.firstColor);
-
-  // 36 cells alternate over the unit square of (u, v).
-  int first = 0;
-  for (int i = 0; i < 6; ++i) {
-    for (int j = 0; j < 6; ++j) {
-      const double u = (i + 0.5) / 6, vv = (j + 0.5) / 6;
-      const CVector p(-(2 * u - 1), -(2 * vv - 1), 0);
-      const CVector c = Apply(check, p).color;
-      EXPECT_EQ(c, (i + j) % 2 ? v.firstColor : v.secondColor) << i << ", " << j;
-      first += c == v.firstColor;
-    }
-  }
-  EXPECT_EQ(first, 18);
+  EXPECT_EQ(Apply(check, CVector(0.4, 0.5, 0)).color, v.secondColor);
 
   // Far from the origin the cell numbers leave the integer range; the
   // parity is still defined and no conversion overflows.
@@ -453,15 +436,30 @@ TEST(TextureRecords, FieldOrders) {
   ExpectRecord<IColorRangeTexture>(range, {0.75, Ramp(), IColorRangeTexture::kRadialPlanesAroundZ});
 }
 
-TEST(TextureRecords, OtherVersionsReadNothingMoreAndKeepTheDefaults) {
+// Every kind but the image, with values that make it vary.
+std::vector<std::unique_ptr<ITexture>> Varied() {
   std::vector<std::unique_ptr<ITexture>> all;
-  for (TextureKind kind : {TextureKind::bitmap, TextureKind::radialWave, TextureKind::wood, TextureKind::marble,
-                           TextureKind::checkerboard, TextureKind::colorRange, TextureKind::clouds,
+  for (TextureKind kind : {TextureKind::radialWave, TextureKind::wood, TextureKind::checkerboard,
                            TextureKind::granite, TextureKind::roughness}) {
     all.push_back(MakeTexture(kind));
   }
+  auto add = [&](auto texture, auto values) {
+    texture->SetValues(values);
+    all.push_back(std::move(texture));
+  };
+  add(std::make_unique<IMarbleTexture>(), IColorMapTexture::Values{1.0, Ramp()});
+  add(std::make_unique<ICloudsTexture>(), IColorMapTexture::Values{0.7, Ramp()});
+  add(std::make_unique<IWoodRangeTexture>(), IColorMapTexture::Values{0.3, Ramp()});
+  add(std::make_unique<IColorRangeTexture>(),
+      IColorRangeTexture::Values{0.4, Ramp(), IColorRangeTexture::kSpheresAtOrigin});
+  add(std::make_unique<IRoughnessTexture>(), IRoughnessTexture::Values{0.5, IRoughnessTexture::kUseTurbulence});
   all.push_back(std::make_unique<IRollingBumpsTexture>());
-  all.push_back(std::make_unique<IWoodRangeTexture>());
+  return all;
+}
+
+TEST(TextureRecords, OtherVersionsReadNothingMoreAndKeepTheValues) {
+  auto all = Varied();
+  all.push_back(MakeTexture(TextureKind::bitmap));
   for (auto& t : all) {
     const Bytes defaults = StoreOf(*t);
     for (uint16_t version : {0, 2, 0xFFFF}) {
@@ -587,16 +585,11 @@ TEST_F(BitmapTextureTest, MissingCorruptAndHugeImagesLeaveItInert) {
   {
     std::ofstream(dir_.File("JUNK.BMP"), std::ios::binary) << "BM this is not an image at all";
   }
-  // A header claiming 100000 x 100000 pixels in front of 8 pixels.
-  {
-    const int width = 100000, height = 100000;
-    ByteWriter w;
-    w.Chars("BM").Dword(54 + 24).Dword(0).Dword(54);
-    w.Dword(40).Dword(width).Dword(height).Word(1).Word(24).Dword(0).Dword(24);
-    w.Dword(2835).Dword(2835).Dword(0).Dword(0);
-    for (int i = 0; i < 24; ++i) w.Byte(0x80);
-    testing::WriteFile(dir_.File("HUGE.BMP"), w.bytes());
-  }
+  // The tile's header claiming 100000 x 100000 pixels (width and height
+  // at bytes 18 and 22) in front of its 8 pixels.
+  Bytes huge = testing::ReadFile(dir_.File("TILE.BMP"));
+  for (size_t at : {18, 22}) std::memcpy(&huge[at], "\xA0\x86\x01\x00", 4);
+  testing::WriteFile(dir_.File("HUGE.BMP"), huge);
   for (const char* name : {"NONE.BMP", "JUNK.BMP", "HUGE.BMP"}) {
     SCOPED_TRACE(name);
     ui_.Clear();
@@ -627,8 +620,8 @@ TEST_F(BitmapTextureTest, MissingCorruptAndHugeImagesLeaveItInert) {
 
 // --- Determinism ---
 
-// Every kind with values that make it vary, evaluated over a spread of
-// points; the same on any thread and in any run.
+// Every kind evaluated over a spread of points; the same on any thread and
+// in any run.
 std::vector<CVector> EvaluateAll(const std::vector<std::unique_ptr<ITexture>>& textures) {
   std::vector<CVector> out;
   IAxis frame;
@@ -645,29 +638,9 @@ std::vector<CVector> EvaluateAll(const std::vector<std::unique_ptr<ITexture>>& t
   return out;
 }
 
-std::vector<std::unique_ptr<ITexture>> Varied() {
-  std::vector<std::unique_ptr<ITexture>> all;
-  for (TextureKind kind : {TextureKind::radialWave, TextureKind::wood, TextureKind::checkerboard,
-                           TextureKind::granite, TextureKind::roughness}) {
-    all.push_back(MakeTexture(kind));
-  }
-  auto add = [&](auto texture, auto values) {
-    texture->SetValues(values);
-    all.push_back(std::move(texture));
-  };
-  add(std::make_unique<IMarbleTexture>(), IColorMapTexture::Values{1.0, Ramp()});
-  add(std::make_unique<ICloudsTexture>(), IColorMapTexture::Values{0.7, Ramp()});
-  add(std::make_unique<IWoodRangeTexture>(), IColorMapTexture::Values{0.3, Ramp()});
-  add(std::make_unique<IColorRangeTexture>(),
-      IColorRangeTexture::Values{0.4, Ramp(), IColorRangeTexture::kSpheresAtOrigin});
-  add(std::make_unique<IRoughnessTexture>(), IRoughnessTexture::Values{0.5, IRoughnessTexture::kUseTurbulence});
-  all.push_back(std::make_unique<IRollingBumpsTexture>());
-  for (auto& t : all) t->Prepare();
-  return all;
-}
-
 TEST(TextureDeterminism, SameValuesOnEveryThread) {
   const auto textures = Varied();
+  for (auto& t : textures) t->Prepare();
   const std::vector<CVector> here = EvaluateAll(textures);
   std::vector<CVector> a, b;
   std::thread ta([&] { a = EvaluateAll(textures); });
@@ -677,6 +650,214 @@ TEST(TextureDeterminism, SameValuesOnEveryThread) {
   EXPECT_EQ(a, here);
   EXPECT_EQ(b, here);
   for (const CVector& v : here) EXPECT_TRUE(IsFinite(v));
+}
+
+// --- Colour maps ---
+
+using testing::Load;
+using testing::Store;
+
+const CVector kBlack(0, 0, 0);
+const CVector kRed(255, 0, 0);
+const CVector kWhite(255, 255, 255);
+
+void ExpectColor(const CVector& actual, const CVector& expected) { testing::ExpectNear(actual, expected); }
+
+TEST(ColorMapPositions, AreARunningSumOfTwentieths) {
+  EXPECT_EQ(ColorMap::SegmentPosition(0), 0.0);
+  EXPECT_EQ(ColorMap::SegmentPosition(1), 0.05);
+  EXPECT_EQ(ColorMap::SegmentPosition(10), 0.49999999999999994);
+  EXPECT_EQ(ColorMap::SegmentPosition(20), 1.0000000000000002);
+}
+
+TEST(ColorMapLookup, SolidSegmentFillsUpToItsPosition) {
+  ColorMap map;
+  map.SetSegment(10, ColorMapSegment::solid, kRed);
+  for (double t : {-1.0, 0.0, 0.3, 0.49999999999999994}) EXPECT_EQ(map.Lookup(t), kRed) << t;
+  for (double t : {0.5, 0.75, 1.0}) EXPECT_EQ(map.Lookup(t), kBlack) << t;
+}
+
+TEST(ColorMapLookup, LinearSegmentBlendsFromThePreviousOne) {
+  ColorMap map;
+  map.SetSegment(0, ColorMapSegment::solid, kBlack);
+  map.SetSegment(20, ColorMapSegment::linear, kWhite);
+  EXPECT_EQ(map.Lookup(0.0), kBlack);
+  ExpectColor(map.Lookup(0.5), CVector(127.5, 127.5, 127.5));
+  ExpectColor(map.Lookup(1.0), kWhite);
+
+  // Empty segments between are passed over; the blend runs between the
+  // positions of the two non-empty ones (0.25 and 0.75 here).
+  ColorMap gap;
+  gap.SetSegment(5, ColorMapSegment::solid, CVector(10, 20, 30));
+  gap.SetSegment(15, ColorMapSegment::linear, CVector(200, 100, 50));
+  EXPECT_EQ(gap.Lookup(0.1), CVector(10, 20, 30));
+  ExpectColor(gap.Lookup(0.5), CVector(105, 60, 40));
+  ExpectColor(gap.Lookup(0.3), CVector(29, 28, 32));
+  EXPECT_EQ(gap.Lookup(0.8), kBlack);
+
+  // With nothing before it, a linear segment blends up from black at 0.
+  ColorMap alone;
+  alone.SetSegment(10, ColorMapSegment::linear, kWhite);
+  ExpectColor(alone.Lookup(0.25), CVector(127.5, 127.5, 127.5));
+}
+
+TEST(ColorMapLookup, TheEndsOfTheMap) {
+  // A linear first segment acts as a solid one; the last segment reaches
+  // the running sum's end just past 1.
+  ColorMap map;
+  map.SetSegment(0, ColorMapSegment::linear, CVector(0, 0, 200));
+  map.SetSegment(20, ColorMapSegment::solid, CVector(0, 255, 0));
+  EXPECT_EQ(map.Lookup(-0.5), CVector(0, 0, 200));
+  EXPECT_EQ(map.Lookup(0.0), CVector(0, 0, 200));
+  EXPECT_EQ(map.Lookup(0.01), CVector(0, 255, 0));
+  EXPECT_EQ(map.Lookup(1.0000000000000002), CVector(0, 255, 0));
+  EXPECT_EQ(map.Lookup(std::nextafter(1.0000000000000002, 2.0)), kBlack);
+
+  const ColorMap empty;
+  EXPECT_EQ(empty.GetSegment(20).type, ColorMapSegment::empty);
+  for (double t : {-1.0, 0.0, 0.37, 1.0, 5.0, std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_EQ(empty.Lookup(t), kBlack) << t;
+  }
+}
+
+TEST(ColorMapSegments, OutOfRangeAndUnknownCodes) {
+  ColorMap map;
+  // Indices outside 0..20 are refused and read as an empty black segment.
+  map.SetSegment(-1, ColorMapSegment::solid, kRed);
+  map.SetSegment(21, ColorMapSegment::solid, kRed);
+  EXPECT_EQ(map, ColorMap());
+  EXPECT_EQ(map.GetSegment(21).type, ColorMapSegment::empty);
+  EXPECT_EQ(map.GetSegmentColor(-1), kBlack);
+
+  // A type code only a damaged or newer file holds counts as solid.
+  map.SetSegment(10, 7, kRed);
+  EXPECT_EQ(map.Lookup(0.2), kRed);
+  EXPECT_EQ(map.GetSegment(10).type, 7);
+}
+
+TEST(ColorMapDraw, FillsTheRectangleWithTheRamp) {
+  ColorMap map;
+  map.SetSegment(10, ColorMapSegment::solid, kRed);
+  map.SetSegment(20, ColorMapSegment::solid, CVector(0, 0, 255));
+  RgbImage image(16, 4, 0xAA);
+  map.Draw(image, 2, 1, 12, 3);
+
+  // Ten columns: t = 0, 0.1, ..., 0.9 by running sum; 0.5 lies just past
+  // segment 10 (0.49999999999999994), so column 5 is already blue.
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const uint8_t* px = image.Pixel(x, y);
+      const bool inside = x >= 2 && x < 12 && y >= 1 && y < 3;
+      if (!inside) {
+        EXPECT_EQ(px[0], 0xAA) << x << "," << y;
+        continue;
+      }
+      const bool red = x - 2 < 5;
+      EXPECT_EQ(px[0], red ? 255 : 0) << x << "," << y;
+      EXPECT_EQ(px[1], 0) << x << "," << y;
+      EXPECT_EQ(px[2], red ? 0 : 255) << x << "," << y;
+    }
+  }
+}
+
+TEST(ColorMapDraw, TruncatesToTheLowEightBitsAndClips) {
+  ColorMap map;
+  map.SetSegment(20, ColorMapSegment::solid, CVector(300.7, -1.5, 127.9));
+  RgbImage image(4, 2);
+  // Far larger than the image on every side: only the image is painted.
+  map.Draw(image, -10, -10, 100, 100);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const uint8_t* px = image.Pixel(x, y);
+      EXPECT_EQ(px[0], 300 & 0xFF);
+      EXPECT_EQ(px[1], 0xFF);  // -1.5 truncates to -1
+      EXPECT_EQ(px[2], 127);
+    }
+  }
+
+  RgbImage untouched(4, 2, 9);
+  map.Draw(untouched, 3, 0, 3, 2);  // no columns
+  map.Draw(untouched, 0, 2, 4, 5);  // below the image
+  EXPECT_EQ(untouched.bytes, std::vector<uint8_t>(4 * 2 * 3, 9));
+}
+
+ColorMap MixedMap() {
+  ColorMap map;
+  map.SetSegment(0, ColorMapSegment::solid, CVector(1.5, 2.25, 3.125));
+  map.SetSegment(7, ColorMapSegment::linear, CVector(255, 128, 0.1));
+  map.SetSegment(20, ColorMapSegment::linear, kWhite);
+  return map;
+}
+
+TEST(ColorMapPersistence, RoundTripsInExactly590Bytes) {
+  ColorMap map = MixedMap();
+  const Bytes bytes = Store([&](CArchive& ar) { map.Serialize(ar); });
+  // Version word, then 21 times: version word, type word, three doubles.
+  EXPECT_EQ(bytes.size(), 2u + 21u * (2u + 2u + 24u));
+
+  const Bytes head(bytes.begin(), bytes.begin() + 6);
+  EXPECT_EQ(head, ByteWriter().Word(1).Word(1).Word(ColorMapSegment::solid).bytes());
+  const size_t second = 2 + 28;
+  EXPECT_EQ(Bytes(bytes.begin() + second, bytes.begin() + second + 4),
+            ByteWriter().Word(1).Word(ColorMapSegment::empty).bytes());
+
+  ColorMap loaded;
+  Load(bytes, [&](CArchive& ar) {
+    loaded.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 0u);
+  });
+  EXPECT_EQ(loaded, map);
+}
+
+TEST(ColorMapPersistence, UnknownVersionsReadNothingMore) {
+  // Map version 2 followed by what would be a segment: only the word is read
+  // and the map keeps what it held.
+  const Bytes newer = ByteWriter().Word(2).Word(1).Word(0).bytes();
+  ColorMap map = MixedMap();
+  Load(newer, [&](CArchive& ar) {
+    map.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 4u);
+  });
+  EXPECT_EQ(map, MixedMap());
+
+  ColorMapSegment segment(ColorMapSegment::linear, kRed);
+  Load(ByteWriter().Word(0).Word(0).bytes(), [&](CArchive& ar) {
+    segment.Serialize(ar);
+    EXPECT_EQ(ar.BytesRemaining(), 2u);
+  });
+  EXPECT_EQ(segment, ColorMapSegment(ColorMapSegment::linear, kRed));
+}
+
+TEST(ColorMapPersistence, RegisteredByNameAndTraced) {
+  // Also as an object of its own, through the registry's factory.
+  ColorMap map = MixedMap();
+  const Bytes bytes = Store([&](CArchive& ar) { ar.WriteObject(&map); });
+  std::unique_ptr<CObject> read;
+  Load(bytes, [&](CArchive& ar) { read.reset(ar.ReadObject(RUNTIME_CLASS(ColorMap))); });
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(*static_cast<ColorMap*>(read.get()), map);
+
+  struct Trace : IArchiveTrace {
+    std::string text;
+    void Value(std::string_view name, const std::string& v) override {
+      text += std::string(name) + "=" + v + ";";
+    }
+    void BeginObject(std::string_view, uint32_t, std::string_view) override {}
+    void EndObject() override {}
+    void Reference(std::string_view, uint32_t, std::string_view) override {}
+    void BeginGroup(std::string_view name, uint32_t) override { text += std::string(name) + "{"; }
+    void EndGroup() override { text += "}"; }
+  } trace;
+  Load(Store([&](CArchive& ar) { map.Serialize(ar); }), [&](CArchive& ar) {
+    ar.SetTrace(&trace);
+    ColorMap loaded;
+    loaded.Serialize(ar);
+  });
+  const std::string firstSegment =
+      "ColorMap{version=1;ColorMapSegment{version=1;type=0;color=" + TraceText(CVector(1.5, 2.25, 3.125)) +
+      ";}ColorMapSegment{version=1;type=2;";
+  EXPECT_EQ(trace.text.substr(0, firstSegment.size()), firstSegment);
+  EXPECT_EQ(trace.text.back(), '}');
 }
 
 }  // namespace

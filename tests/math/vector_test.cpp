@@ -9,6 +9,8 @@
 
 #include "persist/archive.h"
 #include "persist/file.h"
+#include "support/bytes.h"
+#include "support/vector_near.h"
 
 namespace brevoxa {
 namespace {
@@ -68,26 +70,23 @@ TEST(VectorColour, ClampAndClamped) {
   EXPECT_EQ(CVector(0, 255, 254.999).Clamped(), CVector(0, 255, 254.999));
 }
 
-TEST(VectorColour, PureRedHasHue255) {
-  ExpectVector(CVector(255, 0, 0).RGBToHSL(), 255, 255, 127.5);
-  ExpectVector(CVector(255, 255, 127.5).HSLToRGB(), 255, 0, 0);
-  ExpectVector(CVector(0, 255, 127.5).HSLToRGB(), 255, 0, 0);
-}
-
-TEST(VectorColour, PrimariesAndSecondaries) {
-  ExpectVector(CVector(0, 255, 0).RGBToHSL(), 85, 255, 127.5);
-  ExpectVector(CVector(0, 0, 255).RGBToHSL(), 170, 255, 127.5);
-  ExpectVector(CVector(255, 255, 0).RGBToHSL(), 42.5, 255, 127.5);
-  ExpectVector(CVector(85, 255, 127.5).HSLToRGB(), 0, 255, 0, 1e-9);
-  ExpectVector(CVector(170, 255, 127.5).HSLToRGB(), 0, 0, 255, 1e-9);
-}
-
-TEST(VectorColour, GreysAndBlack) {
-  for (double c : {0.0, 1.0, 100.0, 127.5, 254.0, 255.0}) {
-    SCOPED_TRACE(c);
-    ExpectVector(CVector(c, c, c).RGBToHSL(), 0, 0, c);
-    ExpectVector(CVector(0, 0, c).HSLToRGB(), c, c, c);
+TEST(VectorColour, KnownConversionsBothWays) {
+  // Hue runs from red at 0 through green at 85 and blue at 170; pure red
+  // comes out as 255, the end of that turn.
+  const struct {
+    CVector rgb, hsl;
+  } rows[] = {
+      {{255, 0, 0}, {255, 255, 127.5}},  {{0, 255, 0}, {85, 255, 127.5}}, {{0, 0, 255}, {170, 255, 127.5}},
+      {{255, 255, 0}, {42.5, 255, 127.5}}, {{0, 0, 0}, {0, 0, 0}},         {{1, 1, 1}, {0, 0, 1}},
+      {{127.5, 127.5, 127.5}, {0, 0, 127.5}}, {{255, 255, 255}, {0, 0, 255}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.rgb.x << " " << row.rgb.y << " " << row.rgb.z);
+    testing::ExpectNear(row.rgb.RGBToHSL(), row.hsl, 1e-12);
+    testing::ExpectNear(row.hsl.HSLToRGB(), row.rgb, 1e-9);
   }
+  ExpectVector(CVector(0, 255, 127.5).HSLToRGB(), 255, 0, 0);
+  // Lightness 0 is black whatever the hue and saturation.
   EXPECT_EQ(CVector(10, 200, 0).HSLToRGB(), CVector(0, 0, 0));
 }
 
@@ -105,21 +104,14 @@ TEST(VectorColour, RoundTripOverSeededGrid) {
   for (int i = 0; i < 2000; ++i) check(CVector(component(random), component(random), component(random)));
 }
 
-TEST(VectorRound, HalvesRoundTowardZero) {
-  EXPECT_EQ(Round(2.5), 2);
-  EXPECT_EQ(Round(2.51), 3);
-  EXPECT_EQ(Round(-2.5), -2);
-  EXPECT_EQ(Round(-2.51), -3);
-  EXPECT_EQ(Round(0.49), 0);
-  EXPECT_EQ(Round(-0.7), -1);
-  EXPECT_EQ(Round(7.0), 7);
-}
-
-TEST(VectorRound, SaturatesOutsideInt32) {
-  EXPECT_EQ(Round(1e12), std::numeric_limits<int32_t>::max());
-  EXPECT_EQ(Round(-1e12), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(Round(std::numeric_limits<double>::infinity()), std::numeric_limits<int32_t>::max());
-  EXPECT_EQ(Round(std::nan("")), 0);
+TEST(VectorRound, HalvesRoundTowardZeroAndTheEndsSaturate) {
+  const std::pair<double, int32_t> rows[] = {
+      {2.5, 2},    {2.51, 3},  {-2.5, -2}, {-2.51, -3},
+      {0.49, 0},   {-0.7, -1}, {7.0, 7},   {1e12, std::numeric_limits<int32_t>::max()},
+      {-1e12, std::numeric_limits<int32_t>::min()}, {std::numeric_limits<double>::infinity(), std::numeric_limits<int32_t>::max()},
+      {std::nan(""), 0},
+  };
+  for (const auto& [x, rounded] : rows) EXPECT_EQ(Round(x), rounded) << x;
 }
 
 TEST(VectorSerialize, ThreeDoublesInTwentyFourBytes) {
@@ -144,15 +136,9 @@ TEST(VectorSerialize, ThreeDoublesInTwentyFourBytes) {
 }
 
 TEST(VectorSerialize, ShortDataFails) {
-  CMemFile in(std::vector<uint8_t>(20, 0));
-  CArchive ar(&in, CArchive::load);
   CVector read;
-  try {
-    read.Serialize(ar);
-    FAIL() << "reading 24 bytes out of 20 succeeded";
-  } catch (const CArchiveException& e) {
-    EXPECT_EQ(e.cause(), CArchiveException::endOfFile);
-  }
+  EXPECT_EQ(testing::LoadCause(testing::Bytes(20, 0), [&](CArchive& ar) { read.Serialize(ar); }),
+            CArchiveException::endOfFile);
 }
 
 }  // namespace

@@ -1,21 +1,27 @@
-// Scene elements: selection, the element and item records, and the class
-// tree with its capability table. The stored drawing modes are pinned
-// through the handles (handle_test).
+// Scene elements: selection, the element and item records, the class tree
+// with its capability table, the default handle (a 5 x 5 square at the
+// projected position, filled or outlined by the drawing mode, and the stored
+// mode), and the top-level items' memory-stream copy and drag routing.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "math/view_tran.h"
+#include "persist/archive.h"
 #include "persist/class_registry.h"
 #include "scene/camera.h"
+#include "scene/draw_tools.h"
 #include "scene/drawable.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
 #include "scene/light.h"
 #include "scene/point.h"
 #include "scene/polygon.h"
+#include "scene/root.h"
 #include "support/bytes.h"
+#include "support/recording_surface.h"
 
 namespace brevoxa {
 namespace {
@@ -24,17 +30,6 @@ using testing::ByteWriter;
 using testing::Bytes;
 using testing::Load;
 using testing::Store;
-
-TEST(SceneElementSelect, ReportsTheChange) {
-  IDrawable element;
-  EXPECT_EQ(element.Select(false), 0);
-  EXPECT_EQ(element.Select(true), 1);
-  EXPECT_EQ(element.Select(true), 0);
-  EXPECT_NE(element.IsSelected(), 0);
-  EXPECT_EQ(element.Select(false), -1);
-  EXPECT_EQ(element.Select(false), 0);
-  EXPECT_EQ(element.IsSelected(), 0);
-}
 
 TEST(SceneElementPoint, WeightIsHeldInSinglePrecision) {
   IPoint point;
@@ -55,16 +50,13 @@ TEST(SceneElementRecords, VersionWordsAndUnknownVersions) {
     e.Serialize(ar);
     EXPECT_EQ(ar.BytesRemaining(), 2u);
   });
-  Load(ByteWriter().Word(2).Word(1).bytes(), [](CArchive& ar) {
-    IRoot r;
-    r.Serialize(ar);
-    EXPECT_EQ(ar.BytesRemaining(), 2u);
-  });
-  Load(ByteWriter().Word(1).Word(9).bytes(), [](CArchive& ar) {
-    IRoot r;
-    r.Serialize(ar);
-    EXPECT_EQ(ar.BytesRemaining(), 0u);
-  });
+  for (uint16_t version : {1, 2}) {
+    Load(ByteWriter().Word(version).Word(9).bytes(), [&](CArchive& ar) {
+      IRoot r;
+      r.Serialize(ar);
+      EXPECT_EQ(ar.BytesRemaining(), version == 1 ? 0u : 2u);
+    });
+  }
 }
 
 struct ClassRow {
@@ -121,20 +113,182 @@ TEST(SceneElementClasses, AreRegisteredWithTheirBasesAndCapabilities) {
 }
 
 TEST(SceneElementClasses, EditingLevelsOfTheItems) {
-  IObject form;
-  EXPECT_TRUE(form.IsForm());
-  ASSERT_EQ(form.GetLevelCount(), 4);
-  const std::vector<std::string> names = {"Form", "Point", "Layer", "Polygon"};
-  for (int level = 0; level < 4; ++level) EXPECT_EQ(form.GetLevelName(level), names[level]);
-  EXPECT_EQ(form.GetLevelName(4), "");
+  const struct {
+    std::unique_ptr<IRoot> item;
+    std::vector<std::string> levels;
+  } rows[] = {{std::make_unique<IObject>(), {"Form", "Point", "Layer", "Polygon"}},
+              {std::make_unique<ICamera>(), {"Camera"}}, {std::make_unique<ILight>(), {"Light"}},
+              {std::make_unique<IRoot>(), {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.item->GetRuntimeClass()->className);
+    EXPECT_EQ(row.item->IsForm(), row.levels.size() == 4);
+    ASSERT_EQ(row.item->GetLevelCount(), static_cast<int>(row.levels.size()));
+    for (int level = 0; level < row.item->GetLevelCount(); ++level) EXPECT_EQ(row.item->GetLevelName(level), row.levels[level]);
+    EXPECT_EQ(row.item->GetLevelName(row.item->GetLevelCount()), "");
+  }
+}
 
-  ICamera camera;
-  EXPECT_FALSE(camera.IsForm());
-  EXPECT_EQ(camera.GetLevelCount(), 1);
-  EXPECT_EQ(camera.GetLevelName(0), "Camera");
-  EXPECT_EQ(camera.GetLevelName(1), "");
-  EXPECT_EQ(ILight().GetLevelName(0), "Light");
-  EXPECT_EQ(IRoot().GetLevelCount(), 0);
+// --- The default handle ---
+
+using testing::DrawCall;
+using testing::RecordingSurface;
+
+// A Front view of 200 x 150 pixels, 2 pixels per unit: world (0, 10, 5) is
+// pixel (120, 65).
+struct HandleFixture : ::testing::Test {
+  HandleFixture() {
+    view.SetViewType(IViewTran::front);
+    view.SetClientRect(0, 0, 200, 150);
+    view.SetViewWidth(100);
+    point.world = {0, 10, 5};
+  }
+  const DrawCall& DrawOnce(int mode) {
+    device.calls.clear();
+    point.DrawHandle(device, view, mode, 0);
+    EXPECT_EQ(device.calls.size(), 1u);
+    return device.calls.back();
+  }
+  IViewTran view;
+  IPoint point;
+  RecordingSurface device;
+};
+
+TEST_F(HandleFixture, SquareSpansTwoPixelsEachWayAndRestoresTheState) {
+  const DrawState before = device.GetState();
+  const DrawCall& square = DrawOnce(1);
+  EXPECT_EQ(square.kind, DrawCall::rectangle);
+  EXPECT_EQ((std::vector<int>{square.x1, square.y1, square.x2, square.y2}), (std::vector<int>{118, 63, 123, 68}));
+  EXPECT_EQ(square.state.pen, draw_tools::kBlackPen);
+  EXPECT_EQ(square.state.brush, draw_tools::kBlackBrush);
+  EXPECT_EQ(device.GetState(), before);
+}
+
+TEST_F(HandleFixture, OutlinedInModesTwoFiveAndNineFilledOtherwise) {
+  using draw_tools::kHollowBrush;
+  // The brushes of every mode are the view's table (view_tran_test).
+  for (int mode : {2, 5, 9}) EXPECT_EQ(DrawOnce(mode).state.brush, kHollowBrush) << mode;
+  for (int mode : {1, 4}) EXPECT_NE(DrawOnce(mode).state.brush.style, Brush::hollow) << mode;
+
+  point.Select(true);
+  const DrawCall& selected = DrawOnce(1);
+  EXPECT_EQ(selected.state.pen, draw_tools::kRedPen);
+  EXPECT_EQ(selected.state.brush, draw_tools::kRedBrush);
+  const DrawCall& band = DrawOnce(5);
+  EXPECT_EQ(band.state.pen, draw_tools::kRedPen);
+  EXPECT_EQ(band.state.brush, kHollowBrush);
+  EXPECT_EQ(band.state.rasterOp, RasterOp::invert);
+}
+
+TEST_F(HandleFixture, RepeatReusesTheStoredModeAndFeedbackIsNotStored) {
+  DrawOnce(2);
+  EXPECT_EQ(point.GetHandleMode(), 2);
+  EXPECT_EQ(DrawOnce(kDrawModeRepeat).state.rasterOp, RasterOp::invert);
+  DrawOnce(kDrawModeDragFeedback);
+  EXPECT_EQ(point.GetHandleMode(), 2);
+  EXPECT_EQ(DrawOnce(kDrawModeRepeat).state.brush, draw_tools::kHollowBrush);
+  EXPECT_EQ(point.GetDrawMode(), 1);  // Draw keeps its own mode
+}
+
+TEST_F(HandleFixture, NothingInACameraViewButTheModeIsStillStored) {
+  view.SetViewType(IViewTran::camera);
+  point.DrawHandle(device, view, 9, 0);
+  EXPECT_TRUE(device.calls.empty());
+  EXPECT_EQ(device.stateChanges, 0);
+  EXPECT_EQ(point.GetHandleMode(), 9);
+}
+
+TEST_F(HandleFixture, FarPointsSaturateInsteadOfOverflowing) {
+  point.world = {0, 1e300, -1e300};
+  const DrawCall& square = DrawOnce(1);
+  EXPECT_EQ(square.x2, IViewTran::kPixelLimit + 3);
+  EXPECT_EQ(square.y1, IViewTran::kPixelLimit - 2);
+}
+
+// --- Top-level items ---
+
+// A header in its normal record, a body only in the copy record, as a form
+// keeps its geometry in its own file but copies it inline.
+class ScnTestItem : public IRoot {
+  DECLARE_SERIAL(ScnTestItem)
+ public:
+  int32_t count = 0;
+  std::string label;
+  std::vector<double> body;
+
+  void Serialize(CArchive& ar) override {
+    IRoot::Serialize(ar);
+    ar.Transfer(count);
+    ar.Transfer(label);
+  }
+  void SerializeCopy(CArchive& ar) override {
+    Serialize(ar);
+    uint32_t n = static_cast<uint32_t>(body.size());
+    ar.Transfer(n);
+    if (ar.IsLoading()) body.resize(n);
+    for (double& v : body) ar.Transfer(v);
+  }
+};
+IMPLEMENT_SERIAL(ScnTestItem, IRoot, 0)
+
+// Known to the program but without a factory.
+class ScnTransientItem : public IRoot {
+  DECLARE_DYNAMIC(ScnTransientItem)
+};
+IMPLEMENT_DYNAMIC(ScnTransientItem, IRoot)
+
+TEST(SceneItemDuplicate, GivesAnIndependentEqualCopyThroughTheCopyRecord) {
+  ScnTestItem source;
+  source.count = 42;
+  source.label = "Vase";
+  // Larger than the copy buffer and many growth steps of the memory file.
+  for (int i = 0; i < 3000; ++i) source.body.push_back(i * 0.5);
+
+  std::unique_ptr<IRoot> copy = source.Duplicate();
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(copy->GetRuntimeClass(), RUNTIME_CLASS(ScnTestItem));
+  auto* item = static_cast<ScnTestItem*>(copy.get());
+  EXPECT_NE(item, &source);
+  EXPECT_EQ(item->count, 42);
+  EXPECT_EQ(item->label, "Vase");
+  EXPECT_EQ(item->body, source.body);
+
+  item->label = "Bowl";
+  item->body[7] = -1;
+  EXPECT_EQ(source.label, "Vase");
+  EXPECT_EQ(source.body[7], 3.5);
+}
+
+TEST(SceneItemDuplicate, RefusesAClassWithoutAFactory) {
+  ScnTransientItem item;
+  EXPECT_THROW(item.Duplicate(), CNotSupportedException);
+}
+
+// Records which drag operation the defaults end up in.
+class ScnDragRecorder : public IRoot {
+ public:
+  std::vector<std::string> calls;
+  void MoveElement(int, IDrawable&, const CVector&, int) override { calls.push_back("move"); }
+  void RotateElement(int, IDrawable&, const CVector&, int) override { calls.push_back("rotate"); }
+  void ScaleElement(int, IDrawable&, const CVector&, int) override { calls.push_back("scale"); }
+  void SetPosition(const CVector& p) override { placed = p; }
+  CVector placed;
+};
+
+TEST(SceneItemDefaults, RepeatsAndEndsOfDragsRouteToThePlainOperations) {
+  ScnDragRecorder item;
+  IDrawable element;
+  CVector v(1, 2, 3);
+  item.MoveElementAgain(0, element, v, 0);
+  item.EndMoveElement(0, element, v, 0);
+  item.RotateElementAgain(0, element, v, 0);
+  item.EndRotateElement(0, element, v, 0);
+  item.ScaleElementAgain(0, element, v, 0);
+  item.EndScaleElement(0, element, v, 0);
+  // An item that only moves answers rotation drags by moving.
+  EXPECT_EQ(item.calls, (std::vector<std::string>{"move", "move", "move", "move", "scale", "scale"}));
+
+  item.PlaceAt(v, 100);
+  EXPECT_EQ(item.placed, v);
 }
 
 }  // namespace

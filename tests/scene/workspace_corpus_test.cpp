@@ -208,19 +208,6 @@ TEST(WorkspaceCorpus, CurrentFixturesResaveByteForByte) {
   EXPECT_GE(fixtures, 1);
 }
 
-TEST(WorkspaceCorpus, OldViewRecordsLoadIntoTheViews) {
-  const Bytes bytes = ReadFile(kCorpus / "ok-old-view-records.wsp");
-  Workspace ws;
-  testing::Load(bytes, [&](CArchive& ar) { ws.Serialize(ar); });
-  ASSERT_EQ(ws.GetViewCount(), 2u);
-  EXPECT_EQ(ws.GetView(0).GetName(), "");
-  EXPECT_EQ(ws.GetView(1).GetName(), "Side");
-  EXPECT_EQ(ws.GetView(0).Placement().normal, (PixelRect{700, 800, 900, 1000}));
-  EXPECT_EQ(ws.GetView(1).Placement().normal, (PixelRect{700, 800, 900, 1000}));
-  EXPECT_EQ(ws.GetView(0).GetViewTran().GetViewType(), IViewTran::right);
-  EXPECT_EQ(ws.GetView(1).GetGridSize(), 10.0);
-}
-
 TEST(WorkspaceCorpus, EveryTruncationOfAValidFileFailsWithEndOfFile) {
   testing::ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
 }

@@ -13,6 +13,7 @@
 
 #include "math/vector.h"
 #include "persist/archive.h"
+#include "persist/exceptions.h"
 #include "persist/file.h"
 #include "persist/object.h"
 
@@ -51,6 +52,20 @@ inline uint64_t LoadInto(CObject& object, const Bytes& bytes) {
     left = ar.BytesRemaining();
   });
   return left;
+}
+
+// The cause a read over the bytes fails with, or none.
+inline CArchiveException::Cause LoadCause(const Bytes& bytes, const std::function<void(CArchive&)>& read) {
+  try {
+    Load(bytes, read);
+  } catch (const CArchiveException& e) {
+    return e.cause();
+  }
+  return CArchiveException::none;
+}
+
+inline CArchiveException::Cause LoadCause(CObject& object, const Bytes& bytes) {
+  return LoadCause(bytes, [&](CArchive& ar) { object.Serialize(ar); });
 }
 
 // A file's bytes; empty when it cannot be read.

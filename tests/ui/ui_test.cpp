@@ -1,4 +1,5 @@
-// The console and recording interfaces, and the process-wide current one.
+// The console and recording interfaces, the process-wide current one, and
+// the dialog field ranges with their messages.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "ui/console_ui.h"
+#include "ui/field_range.h"
 #include "ui/recording_ui.h"
 #include "ui/user_interface.h"
 
@@ -98,21 +100,6 @@ TEST(RecordingUi, ScriptedAnswersThenDefault) {
   EXPECT_EQ(questions[3].answer, Answer::cancel);
 }
 
-TEST(RecordingUi, WaitCursorDepth) {
-  RecordingUi ui;
-  {
-    WaitCursor outer(ui);
-    {
-      WaitCursor inner(ui);
-      EXPECT_EQ(ui.WaitCursorDepth(), 2);
-    }
-    WaitCursor again(ui);
-    EXPECT_EQ(ui.WaitCursorDepth(), 2);
-  }
-  EXPECT_EQ(ui.WaitCursorDepth(), 0);
-  EXPECT_EQ(ui.MaxWaitCursorDepth(), 2);
-}
-
 TEST(RecordingUi, CallsFromManyThreads) {
   RecordingUi ui;
   std::vector<std::thread> threads;
@@ -148,16 +135,35 @@ TEST(CurrentUserInterface, ScopedInstallAndRestore) {
     EXPECT_TRUE(outer.Messages().empty());
   }
   EXPECT_EQ(&CurrentUserInterface(), &original);
-}
 
-TEST(CurrentUserInterface, NullRestoresTheDefault) {
-  IUserInterface& original = CurrentUserInterface();
+  // Null restores the default.
   RecordingUi ui;
   EXPECT_EQ(SetCurrentUserInterface(&ui), &original);
   EXPECT_EQ(SetCurrentUserInterface(nullptr), &ui);
   EXPECT_EQ(&CurrentUserInterface(), &original);
   // The default answers without waiting for input.
   EXPECT_EQ(original.Ask("Proceed?", Buttons::yesNo), Answer::yes);
+}
+
+// --- Dialog field ranges ---
+
+TEST(FieldRange, AcceptsItsBoundsAndNamesThemWhenRefusing) {
+  NumberRange width{0.1, 30000, false};
+  EXPECT_FALSE(width.Check(0.1));
+  EXPECT_FALSE(width.Check(30000));
+  EXPECT_EQ(width.Check(0.05), "Please enter a number between 0.1 and 30000.");
+  EXPECT_EQ(width.Check(1e9), "Please enter a number between 0.1 and 30000.");
+
+  NumberRange divisions{3, 1000, true};
+  EXPECT_FALSE(divisions.Check(3));
+  EXPECT_EQ(divisions.Check(2), "Please enter an integer between 3 and 1000.");
+  EXPECT_EQ(divisions.Check(4.5), "Please enter an integer between 3 and 1000.");
+}
+
+TEST(FieldRange, NotANumberIsNeverInRange) {
+  EXPECT_TRUE(NumberRange({0, 1, false}).Check(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(FormatBound(-0.25), "-0.25");
+  EXPECT_EQ(FormatBound(1e-5), "1e-05");
 }
 
 }  // namespace
