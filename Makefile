@@ -28,11 +28,12 @@ test: deps
 	@$(MAKE) --no-print-directory build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The demo renders the workspace the build puts in the default store; the
-# last line printed is the image's path.
+# The demo renders the workspace the build puts in the default store, shows
+# the render's statistics and ends with the picture's path.
 demo: deps
 	@$(MAKE) --no-print-directory build
 	@$(BUILD_DIR)/bin/brevoxa-cli render $(BUILD_DIR)/bin/OBJSTORE/DEMO.WSP --yes --quiet
+	@echo "Demo image: $(abspath $(BUILD_DIR)/bin/OBJSTORE/RENDERED/DEMO.JPG)"
 
 # Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
 fuzz:
