@@ -422,23 +422,34 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   }
 }
 
+namespace {
+
+// One entry of a leaf against the ray: a hit at 1e-5 <= t < window fills
+// the record (form, layer, polygon and the fan triangle) and counts.
+bool HitsEntry(const OctreeEntry& entry, const Ray& ray, double window, HitRecord& hit, RenderCounters& counters) {
+  double t;
+  if (!IntersectPlane(entry.normal, entry.planeD, ray, t)) return false;
+  if (!(t >= kMinHitDistance && t < window)) return false;
+  ++counters.polygonHitTests;
+  if (!ContainsHit(entry.vertices, entry.dominantAxis, hit, ray, t)) return false;
+  ++counters.polygonHits;
+  hit.form = entry.form;
+  hit.layer = entry.layer;
+  hit.polygon = entry.polygon;
+  hit.normal = entry.normal;
+  return true;
+}
+
+}  // namespace
+
 bool Octree::FindNearestHit(const Ray& ray, double maxDistance, HitRecord& hit, RenderCounters& counters) const {
   bool found = false;
   Walk(ray, maxDistance, counters, [&](const OctreeCell& leaf, double window) {
     for (const OctreeEntry* entry : leaf.entries) {
-      double t;
-      if (!IntersectPlane(entry->normal, entry->planeD, ray, t)) continue;
-      if (!(t >= kMinHitDistance && t < window)) continue;
-      ++counters.polygonHitTests;
-      if (!ContainsHit(entry->vertices, entry->dominantAxis, hit, ray, t)) continue;
-      ++counters.polygonHits;
-      hit.form = entry->form;
-      hit.layer = entry->layer;
-      hit.polygon = entry->polygon;
-      hit.normal = entry->normal;
+      if (!HitsEntry(*entry, ray, window, hit, counters)) continue;
       // Later candidates in this leaf must be nearer; ties stay with the
       // entry listed first.
-      window = t;
+      window = hit.t;
       found = true;
     }
     return found;
@@ -450,19 +461,8 @@ ShadowWalkEnd Octree::ShadowWalk(const Ray& ray, double distance, RenderCounters
                                  const std::function<bool(const HitRecord&)>& onHit) const {
   HitRecord hit;
   return Walk(ray, distance, counters, [&](const OctreeCell& leaf, double window) {
-    for (const OctreeEntry* entry : leaf.entries) {
-      double t;
-      if (!IntersectPlane(entry->normal, entry->planeD, ray, t)) continue;
-      if (!(t >= kMinHitDistance && t < window)) continue;
-      ++counters.polygonHitTests;
-      if (!ContainsHit(entry->vertices, entry->dominantAxis, hit, ray, t)) continue;
-      ++counters.polygonHits;
-      hit.form = entry->form;
-      hit.layer = entry->layer;
-      hit.polygon = entry->polygon;
-      hit.normal = entry->normal;
-      if (!onHit(hit)) return true;
-    }
+    for (const OctreeEntry* entry : leaf.entries)
+      if (HitsEntry(*entry, ray, window, hit, counters) && !onHit(hit)) return true;
     return false;
   });
 }
