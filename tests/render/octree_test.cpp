@@ -11,7 +11,6 @@
 #include <limits>
 #include <numbers>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "render/intersect.h"
@@ -158,19 +157,6 @@ TEST(OctreeBuild, AnEmptySceneHasEightEmptyChildrenAndEveryRayMisses) {
                                      Octree::kMaxHitDistance, hit, counters));
   }
   EXPECT_EQ(counters.polygonHitTests, 0u);
-}
-
-TEST(OctreeBuild, ASceneWithNothingAtAllStillAnswers) {
-  IObList nothing;
-  RenderCounters counters;
-  const Octree tree = BuildOctree(nothing, 6, 4, counters);
-  EXPECT_EQ(counters.octreeSize, 8u);
-  HitRecord hit;
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0, 0, 0}, {1, 0, 0}), 1e14, hit, counters));
-  EXPECT_EQ(tree.ShadowWalk(MakeRay({0, 0, 0}, {1, 0, 0}), 10, counters, [](const HitRecord&) { return true; }),
-            ShadowWalkEnd::outsideScene);
-  const Octree unbuilt;
-  EXPECT_FALSE(unbuilt.FindNearestHit(MakeRay({0, 0, 0}, {1, 0, 0}), 1e14, hit, counters));
 }
 
 TEST(OctreeBuild, RootBoxIsTheBoxOfFormsAndCamerasWidened) {
@@ -583,42 +569,6 @@ void AddRandomTriangles(Scene& scene, Random& random, int count) {
   }
 }
 
-// Through the octree and over all polygons alike: the same distance, and
-// the same polygon unless another lies within the leaves' 1e-5 slack.
-TEST(FindNearestHit, AgreesWithBruteForceOnRandomScenes) {
-  for (unsigned seed : {1u, 2u, 3u, 4u}) {
-    Random random(seed);
-    Scene scene;
-    scene.AddCamera();
-    AddRandomTriangles(scene, random, 150);
-    const std::vector<const IPolygon*> all = scene.AllPolygons();
-    for (int depth : {1, 3, 6}) {
-      RenderCounters counters;
-      const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
-      int hits = 0;
-      for (int r = 0; r < 1500; ++r) {
-        const Ray ray{random.Point(-0.95, 0.95), random.Direction()};
-        HitRecord expected, actual;
-        const bool want = BruteForceNearest(all, ray, Octree::kMaxHitDistance, expected);
-        const bool got = tree.FindNearestHit(ray, Octree::kMaxHitDistance, actual, counters);
-        ASSERT_EQ(got, want) << "seed " << seed << " depth " << depth << " ray " << r;
-        if (!got) continue;
-        ++hits;
-        EXPECT_NEAR(actual.t, expected.t, 1e-5) << "seed " << seed << " depth " << depth << " ray " << r;
-        if (std::fabs(actual.t - expected.t) > 1e-9) continue;
-        if (actual.polygon != expected.polygon) {
-          // A different polygon only where both are hit at the same distance.
-          double t;
-          ASSERT_TRUE(IntersectPlane(*expected.polygon, ray, t));
-          EXPECT_NEAR(t, actual.t, 1e-9);
-        }
-      }
-      EXPECT_GT(hits, 500) << "seed " << seed;
-      EXPECT_GT(counters.polygonHitTests, counters.polygonHits);
-    }
-  }
-}
-
 // The cell faces along one axis of a root box from lo to hi, down to the
 // given level, computed as the build halves its boxes.
 std::vector<double> CellFaces(double lo, double hi, int levels) {
@@ -748,39 +698,6 @@ TEST(FindNearestHit, ARayLeavingASurfaceDoesNotHitItAgain) {
     }
   }
   EXPECT_GT(spawned, 1000);
-}
-
-TEST(FindNearestHit, CanBeAskedFromManyThreadsAtOnce) {
-  Random random(5);
-  Scene scene;
-  scene.AddCamera();
-  AddRandomTriangles(scene, random, 100);
-  RenderCounters buildCounters;
-  const Octree tree = BuildOctree(scene.Items(), 6, 4, buildCounters);
-  std::vector<Ray> rays;
-  for (int i = 0; i < 2000; ++i) rays.push_back({random.Point(-0.9, 0.9), random.Direction()});
-  auto run = [&](RenderCounters& counters, std::vector<const IPolygon*>& found) {
-    for (const Ray& ray : rays) {
-      HitRecord hit;
-      found.push_back(tree.FindNearestHit(ray, 1e14, hit, counters) ? hit.polygon : nullptr);
-    }
-  };
-  RenderCounters alone;
-  std::vector<const IPolygon*> expected;
-  run(alone, expected);
-  RenderCounters counters[4];
-  std::vector<const IPolygon*> found[4];
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 4; ++i) threads.emplace_back(run, std::ref(counters[i]), std::ref(found[i]));
-  for (std::thread& t : threads) t.join();
-  RenderCounters sum;
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(found[i], expected);
-    sum += counters[i];
-  }
-  EXPECT_EQ(sum.octreeHits, 4 * alone.octreeHits);
-  EXPECT_EQ(sum.polygonHitTests, 4 * alone.polygonHitTests);
-  EXPECT_EQ(sum.polygonHits, 4 * alone.polygonHits);
 }
 
 // --- Counters ---
