@@ -1,8 +1,9 @@
-// Whole renders through the real driver on the calling thread, from the
-// questions to the JPEG: the demonstration workspace as the store ships it,
-// and a mirror sphere over a ground plane, finely tessellated (at two octree
-// limits) and coarsely. Besides the wall time per render, the counters give
-// the octree build and the tracing time (taken from the driver's own phase
+// Whole renders through the real driver on the calling thread (and its
+// tracing threads), from the questions to the JPEG: the demonstration
+// workspace as the store ships it, and mirror spheres over a ground plane,
+// coarsely to finely tessellated, with and without supersampling, on one and
+// two threads. Besides the wall time per render, the counters give the
+// octree build and the tracing time (taken from the driver's own phase
 // messages, which the foreground path delivers synchronously) and the rays
 // of each kind per second of tracing.
 #include <benchmark/benchmark.h>
@@ -90,13 +91,14 @@ struct RenderTotals {
 };
 
 // Renders the camera's picture once; the error text when it failed.
-std::optional<std::string> RenderOnce(Workspace& ws, const ICamera& camera, const std::string& title,
+std::optional<std::string> RenderOnce(Workspace& ws, const ICamera& camera, const std::string& title, int threads,
                                       RenderTotals& totals) {
   RenderDocument document(ws, title);
   document.SetRenderCamera(camera);
   PhaseClock clock;
   RenderJob job(clock);
   job.document = &document;
+  job.threads = threads;
   RecordingUi ui;
   RenderWorkspace(document, job, ui);
   if (!ui.Messages().empty()) return ui.Messages().front();
@@ -116,7 +118,8 @@ std::optional<std::string> RenderOnce(Workspace& ws, const ICamera& camera, cons
 // wall time, which a single-thread render on an idle machine spends wholly
 // on the processor. On a loaded machine the *_cpu_ms times and rays/cpu_s
 // (all rays per second of the rendering thread's processor time) stay near
-// the idle machine's figures.
+// the idle machine's figures; they mean nothing with more than one thread,
+// whose tracing runs on other threads.
 void ReportTotals(benchmark::State& state, const RenderTotals& totals, size_t polygons) {
   const RenderCounters& c = totals.counters;
   const double perRender = 1000.0 / static_cast<double>(state.iterations());
@@ -138,7 +141,7 @@ void ReportTotals(benchmark::State& state, const RenderTotals& totals, size_t po
 }
 
 template <class Prepare>
-void RenderBenchmark(benchmark::State& state, Prepare prepare) {
+void RenderBenchmark(benchmark::State& state, int threads, Prepare prepare) {
   BenchStore store;
   if (!store.Ok()) {
     state.SkipWithError("the store could not be written");
@@ -158,7 +161,7 @@ void RenderBenchmark(benchmark::State& state, Prepare prepare) {
   RenderTotals totals;
   std::optional<std::string> failure;
   for (auto _ : state) {
-    failure = RenderOnce(ws, *camera, title, totals);
+    failure = RenderOnce(ws, *camera, title, threads, totals);
     if (failure) {
       state.SkipWithError(failure->c_str());
       break;
@@ -168,31 +171,50 @@ void RenderBenchmark(benchmark::State& state, Prepare prepare) {
 }
 
 // 640 x 480 with the demo's own settings: Low supersampling, so 1280 x 960
-// primary rays, depth limit 4.
+// primary rays, depth limit 4. Argument: the tracing threads.
 void BM_RenderDemo(benchmark::State& state) {
-  RenderBenchmark(state, [](const BenchStore& store, Workspace& ws, std::string& title) {
+  RenderBenchmark(state, static_cast<int>(state.range(0)), [](const BenchStore& store, Workspace& ws, std::string& title) {
     title = store.File(store::kDemoWorkspaceFile);
     RecordingUi ui;
     return ws.Load(title, ui) && ui.Messages().empty();
   });
 }
-BENCHMARK(BM_RenderDemo)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderDemo)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Arguments: the sphere's divisions each way (192 gives about 37,000
-// polygons) and the octree limit (6 is a new settings document's).
-void BM_RenderMirrorSphere(benchmark::State& state) {
+// Arguments: the sphere's divisions each way (12, 48 and 192 give about
+// 244, 2,400 and 37,000 polygons with the plane), whether the second sphere
+// stands beside it, the supersampling level (0 none, 2 "Medium") and the
+// tracing threads.
+void BM_RenderSpheres(benchmark::State& state) {
   const int divisions = static_cast<int>(state.range(0));
-  const int octreeLimit = static_cast<int>(state.range(1));
-  RenderBenchmark(state, [=](const BenchStore& store, Workspace& ws, std::string& title) {
-    title = "SPHERE.WSP";
-    return BuildSphereScene(store, ws, divisions, octreeLimit);
-  });
+  const bool second = state.range(1) != 0;
+  const auto supersampling = static_cast<Supersampling>(state.range(2));
+  RenderBenchmark(state, static_cast<int>(state.range(3)),
+                  [=](const BenchStore& store, Workspace& ws, std::string& title) {
+                    title = "SPHERE.WSP";
+                    return BuildSphereScene(store, ws, divisions, kSphereOctreeLimit, supersampling, second);
+                  });
 }
-BENCHMARK(BM_RenderMirrorSphere)
-    ->ArgNames({"divisions", "octree"})
-    ->Args({192, 6})
-    ->Args({192, 8})
-    ->Args({12, 6})
+BENCHMARK(BM_RenderSpheres)
+    ->ArgNames({"divisions", "second", "sampling", "threads"})
+    ->ArgsProduct({{12, 48, 192}, {0, 1}, {0, 2}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The finest sphere at a new settings document's octree limit, 6, and at
+// the scenes' own. Arguments: the octree limit and the tracing threads.
+void BM_RenderFineSphereOctree(benchmark::State& state) {
+  const int octreeLimit = static_cast<int>(state.range(0));
+  RenderBenchmark(state, static_cast<int>(state.range(1)),
+                  [=](const BenchStore& store, Workspace& ws, std::string& title) {
+                    title = "SPHERE.WSP";
+                    return BuildSphereScene(store, ws, 192, octreeLimit);
+                  });
+}
+BENCHMARK(BM_RenderFineSphereOctree)
+    ->ArgNames({"octree", "threads"})
+    ->Args({6, 1})
+    ->Args({kSphereOctreeLimit, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 }  // namespace

@@ -49,11 +49,13 @@ size_t TemporariesIn(const std::filesystem::path& folder) {
   return count;
 }
 
-// Arguments: the picture's width and height. peak_MiB is the program's
-// peak resident memory; temporaries counts the sample files it left behind.
+// Arguments: the picture's width and height and the tracing threads.
+// peak_MiB is the program's peak resident memory; temporaries counts the
+// sample files it left behind.
 void BM_RenderHighPeakMemory(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
+  const std::string threads = std::to_string(state.range(2));
   BenchStore store;
   const std::string workspace = store.Ok() ? WriteHighScene(store, width, height) : std::string();
   if (workspace.empty()) {
@@ -72,7 +74,7 @@ void BM_RenderHighPeakMemory(benchmark::State& state) {
   for (auto _ : state) {
     rusage usage{};
     const int status = RunProgram(
-        {BREVOXA_CLI_PATH, "render", workspace, "--store", store.StoreDir(), "--yes", "--quiet"},
+        {BREVOXA_CLI_PATH, "render", workspace, "--store", store.StoreDir(), "--yes", "--quiet", "--threads", threads},
         usage);
     if (status != 0) {
       state.SkipWithError("brevoxa-cli render failed");
@@ -89,9 +91,11 @@ void BM_RenderHighPeakMemory(benchmark::State& state) {
   state.counters["temporaries"] = static_cast<double>(TemporariesIn(store.Folder()));
 }
 BENCHMARK(BM_RenderHighPeakMemory)
-    ->ArgNames({"width", "height"})
-    ->Args({400, 300})
-    ->Args({4000, 3000})
+    ->ArgNames({"width", "height", "threads"})
+    ->Args({400, 300, 1})
+    ->Args({4000, 3000, 1})
+    ->Args({4000, 3000, 2})
+    ->Args({4000, 3000, 8})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

@@ -103,9 +103,10 @@ std::string BenchStore::File(const std::string& name) const {
   return (std::filesystem::path(storeDir_) / name).string();
 }
 
-bool BuildSphereScene(const BenchStore& store, Workspace& ws, int sphereDivisions, int octreeLimit) {
+bool BuildSphereScene(const BenchStore& store, Workspace& ws, int sphereDivisions, int octreeLimit,
+                      Supersampling supersampling, bool secondSphere) {
   RecordingUi ui;
-  const RenderSettings settings = PictureSettings(640, 480, octreeLimit, Supersampling::none);
+  const RenderSettings settings = PictureSettings(640, 480, octreeLimit, supersampling);
   if (!WriteSettings<CRenderDoc>(settings, store.File(kSphereSettingsFile), ui)) return false;
   ws.GetRenderLink().SetFileName(kSphereSettingsFile);
   ws.GetEnvironmentLink().SetFileName(kSphereSkyFile);
@@ -118,6 +119,11 @@ bool BuildSphereScene(const BenchStore& store, Workspace& ws, int sphereDivision
   auto sphere = store::NewForm("Sphere", "BENCHSPH.FRM", {0, 0, 1});
   sphere->AddSphere(1, sphereDivisions, sphereDivisions);
   store::AddForm(ws, std::move(sphere), kMirrorMaterialFile);
+  if (secondSphere) {
+    auto small = store::NewForm("Small sphere", "BENCHSM.FRM", {1.7, 1.3, 0.6});
+    small->AddSphere(0.6, sphereDivisions, sphereDivisions);
+    store::AddForm(ws, std::move(small), kMirrorMaterialFile);
+  }
   return true;
 }
 

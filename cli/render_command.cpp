@@ -34,7 +34,7 @@ namespace brevoxa::cli {
 
 const char* const kRenderUsage =
     "Usage: brevoxa-cli render WORKSPACE.wsp [--store DIR] [--output FILE] [--yes] [--quiet] [--camera NAME] "
-    "[--stats]";
+    "[--threads N] [--stats]";
 
 RenderTerminal ProcessTerminal() {
   RenderTerminal terminal;
@@ -55,6 +55,7 @@ struct Options {
   std::optional<std::string> store;
   std::optional<std::string> output;
   std::optional<std::string> camera;
+  std::optional<std::string> threads;
   bool yes = false;
   bool quiet = false;
   bool stats = false;
@@ -108,7 +109,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Options& 
     }
     bool matched = false;
     for (auto [name, value] : {std::pair{"--store", &options.store}, std::pair{"--output", &options.output},
-                               std::pair{"--camera", &options.camera}}) {
+                               std::pair{"--camera", &options.camera}, std::pair{"--threads", &options.threads}}) {
       if (!TakeValue(args, i, name, *value, matched)) return std::string(name) + " needs a value";
       if (matched) break;
     }
@@ -120,6 +121,21 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Options& 
   }
   if (!haveFile) return std::string("no workspace given");
   return std::nullopt;
+}
+
+// The largest --threads takes; more would only wait on each other.
+constexpr int kMaxThreads = 256;
+
+// The thread count of --threads: a whole number from 1 to kMaxThreads.
+std::optional<int> ParseThreads(const std::string& text) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > kMaxThreads) return std::nullopt;
+  return value;
 }
 
 ExtraKind KindOfOutput(const std::string& path) {
@@ -293,11 +309,12 @@ class MessageQueue : public IRenderReceiver {
 
 // --- Timing for --stats ---
 
-// The driver's phase of the primary rays.
+// The driver's phases of the octree build and of the primary rays.
+constexpr int kOctreePhase = 20;
 constexpr int kTracingPhase = 940;
 
-// The render from its registration to its end, and the tracing phase: from
-// its phase message to the next one.
+// The render from its registration to its end, and the octree and tracing
+// phases: each from its phase message to the next one.
 class RenderTimes {
  public:
   void Note(const StampedMessage& stamped) {
@@ -306,9 +323,14 @@ class RenderTimes {
     if (message.id == WM_RENDER_END) end_ = stamped.posted;
     if (message.id != WM_RENDER_PHASE) return;
     if (tracingStart_ && !tracingEnd_) tracingEnd_ = stamped.posted;
-    if (message.wParam == kTracingPhase) tracingStart_ = stamped.posted;
+    if (message.wParam == kTracingPhase) {
+      tracingStart_ = stamped.posted;
+      if (octreeStart_) octreeEnd_ = stamped.posted;
+    }
+    if (message.wParam == kOctreePhase) octreeStart_ = stamped.posted;
   }
   double WallSeconds() const { return Seconds(begin_, end_); }
+  double OctreeSeconds() const { return Seconds(octreeStart_, octreeEnd_); }
   double TracingSeconds() const { return Seconds(tracingStart_, tracingEnd_); }
 
  private:
@@ -317,7 +339,7 @@ class RenderTimes {
     return std::chrono::duration<double>(*to - *from).count();
   }
 
-  std::optional<Clock::time_point> begin_, end_, tracingStart_, tracingEnd_;
+  std::optional<Clock::time_point> begin_, end_, octreeStart_, octreeEnd_, tracingStart_, tracingEnd_;
 };
 
 // --- Ctrl+C ---
@@ -358,7 +380,7 @@ std::string Fixed(double value, int decimals) {
 // The lines --stats adds, label and value parted by a tab as in the
 // statistics dialog. The rates are per second of tracing; a render too
 // short to time shows 0.
-std::vector<std::string> TimingLines(const RenderCounters& counters, const RenderTimes& times) {
+std::vector<std::string> TimingLines(const RenderCounters& counters, const RenderTimes& times, int threads) {
   const double tracing = times.TracingSeconds();
   auto rate = [tracing](uint64_t count) {
     return tracing > 0.0 ? Fixed(static_cast<double>(count) / tracing, 0) : std::string("0");
@@ -370,7 +392,9 @@ std::vector<std::string> TimingLines(const RenderCounters& counters, const Rende
   const long peakKiB = usage.ru_maxrss;
   return {
       "Wall Time\t" + Fixed(times.WallSeconds(), 3) + " s",
+      "Octree Time\t" + Fixed(times.OctreeSeconds(), 3) + " s",
       "Tracing Time\t" + Fixed(tracing, 3) + " s",
+      "Threads\t" + std::to_string(threads),
       "Primary Rays/s\t" + rate(counters.primaryRays),
       "Reflected Rays/s\t" + rate(counters.reflectedRays),
       "Transmitted Rays/s\t" + rate(counters.transmittedRays),
@@ -407,6 +431,7 @@ bool WriteExtra(ExtraKind kind, const std::string& path, int quality, const std:
 // What the render thread leaves for the main thread; read only after the
 // statistics message, which the render thread posts after filling it.
 struct Outcome {
+  int threads = 0;
   bool cancelled = false;
   bool imageWritten = false;
   bool extraWritten = false;
@@ -433,10 +458,13 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         << "  --output FILE  also write the picture to FILE (.jpg, .png or .ppm)\n"
         << "  --camera NAME  render this camera (default: the camera of the first\n"
         << "                 camera view, else the first camera)\n"
+        << "  --threads N    trace on N threads (1 to 256; default: one per hardware\n"
+        << "                 thread); the picture is the same for every N\n"
         << "  --yes          answer the questions before rendering with OK\n"
         << "  --quiet        no progress bar and no status lines\n"
-        << "  --stats        also print the wall time, the rays traced per second of\n"
-        << "                 each kind and the peak memory of the process\n"
+        << "  --stats        also print the wall time, the octree build and tracing\n"
+        << "                 times, the rays traced per second of each kind and the\n"
+        << "                 peak memory of the process\n"
         << "\n"
         << "Ctrl+C stops the render; the rest of the picture is left white.\n";
     return kExitOk;
@@ -444,6 +472,11 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   const ExtraKind extraKind = options.output ? KindOfOutput(*options.output) : ExtraKind::none;
   if (options.output && extraKind == ExtraKind::none) {
     return UsageError(err, "--output must end in .jpg, .png or .ppm: '" + *options.output + "'");
+  }
+  std::optional<int> threads;
+  if (options.threads) {
+    threads = ParseThreads(*options.threads);
+    if (!threads) return UsageError(err, "--threads must be a whole number from 1 to 256: '" + *options.threads + "'");
   }
 
   std::unique_ptr<ScopedObjectStore> storeScope;
@@ -478,7 +511,9 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     BackgroundRenderer renderer;
     auto job = std::make_unique<RenderJob>(receiver);
     RenderJob* jobAddress = job.get();
+    if (threads) job->threads = *threads;
     job->onFinished = [&outcome](const RenderJob& finished) {
+      outcome.threads = finished.TracingThreads();
       outcome.cancelled = finished.cancelled;
       outcome.imageWritten = finished.imageWritten;
     };
@@ -545,7 +580,7 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (options.output && outcome.extraWritten) out << "Wrote " << *options.output << '\n';
   std::vector<std::string> lines = StatisticsLines(statistics);
   if (options.stats) {
-    const std::vector<std::string> timing = TimingLines(statistics.counters, times);
+    const std::vector<std::string> timing = TimingLines(statistics.counters, times, outcome.threads);
     lines.insert(lines.end(), timing.begin(), timing.end());
   }
   PrintAligned(out, lines);

@@ -1,5 +1,5 @@
 // `brevoxa-cli render WORKSPACE.wsp [--store DIR] [--output FILE] [--yes]
-// [--quiet] [--camera NAME] [--stats]`: renders a camera of a workspace
+// [--quiet] [--camera NAME] [--threads N] [--stats]`: renders a camera of a workspace
 // exactly as the editor's background render does (on a render thread of its
 // own, so the picture is the same to the byte) and writes the JPEG to
 // OBJSTORE/RENDERED, and the picture also to FILE (.jpg, .png or .ppm) when

@@ -51,8 +51,23 @@ CVector BackgroundColor(const EnvironmentSettings& environment, const Ray& ray, 
     const double brightness = random.Draw() / double(RandomSource::kMaxDraw) * 0.75 + 0.25;
     return CVector(255.0, 255.0, 255.0) * brightness;
   }
+  return SkyColor(environment, ray);
+}
+
+CVector SkyColor(const EnvironmentSettings& environment, const Ray& ray) {
   if (!environment.enablePoles) return environment.horizon;
   return ShellColor(environment, ray);
+}
+
+bool DrawsStars(const EnvironmentSettings& environment) {
+  // The same tests TraceRay and BackgroundColor make, NaN included.
+  return environment.fogOccludedPerUnit == 0.0 && environment.stars != 0.0;
+}
+
+bool TakeStarDraws(const EnvironmentSettings& environment, RandomSource& random) {
+  if (environment.stars == 0.0 || !ShowsStar(environment.stars, random.Draw())) return false;
+  random.Draw();
+  return true;
 }
 
 }  // namespace brevoxa

@@ -1,6 +1,9 @@
 // The render job's messages and its stop, pause and release gates.
 #include "render/render_job.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace brevoxa {
 
 RenderJob::RenderJob(IRenderReceiver& receiver, int closeDocument, std::function<void(const RenderJob&)> onFinished)
@@ -20,6 +23,11 @@ void RenderJob::Deliver(RenderMessage message) {
   } else {
     receiver_.Send(std::move(message));
   }
+}
+
+int RenderJob::TracingThreads() const {
+  if (threads > 0) return threads;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // --- Stop ---
@@ -67,11 +75,37 @@ void RenderJob::WaitWhilePaused() {
   // Asked at every sample, so the common case takes no lock.
   if (!pauseRequested_.load()) return;
   std::unique_lock lock(mutex_);
+  ++stillThreads_;
   // Paused again before this thread woke up: held again.
   while (paused_) {
-    state_.store(RenderJobState::held);
+    if (stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
     wake_.wait(lock);
   }
+  --stillThreads_;
+}
+
+void RenderJob::AddRenderThreads(int count) {
+  std::lock_guard lock(mutex_);
+  renderThreads_ += count;
+}
+
+void RenderJob::RemoveRenderThreads(int count) {
+  std::lock_guard lock(mutex_);
+  renderThreads_ -= count;
+  // The threads that remain may all be still already.
+  if (paused_ && stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
+}
+
+void RenderJob::BeginIdle() {
+  std::lock_guard lock(mutex_);
+  ++stillThreads_;
+  if (paused_ && stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
+}
+
+void RenderJob::EndIdle() {
+  std::lock_guard lock(mutex_);
+  --stillThreads_;
+  if (state_.load() == RenderJobState::held) state_.store(RenderJobState::rendering);
 }
 
 // --- Release ---

@@ -99,7 +99,14 @@ class RenderJob {
   std::function<void(const std::string& rawPath)> onRawSamples;
   // Traces the primary rays instead of the shading, when set: the camera's
   // rays and the sample file can then be checked apart from the shading.
+  // Called on every tracing thread at once unless threads is 1.
   std::function<CVector(const TraceContext&, const Ray&)> primaryTracer;
+  // How many threads trace the samples; 0 takes one per hardware thread.
+  // The picture, the statistics and the progress messages are the same for
+  // every count.
+  int threads = 0;
+  // threads with 0 resolved, at least 1.
+  int TracingThreads() const;
 
   // --- What the render left (render thread; read after WM_RENDER_END) ---
 
@@ -136,12 +143,21 @@ class RenderJob {
   void RequestStop();
 
   // A thread cannot be suspended safely here, so a paused render stops at
-  // its next sample and waits there.
+  // its next sample and waits there. The job is held once every one of its
+  // threads has stopped, so that nothing moves while it is paused.
   void Pause();
   void Resume();
   bool IsPaused() const { return pauseRequested_.load(); }
-  // Render thread: waits while the job is paused.
+  // Render threads: waits while the job is paused.
   void WaitWhilePaused();
+  // The render's threads besides the one that runs the driver, which
+  // always counts: tracing threads join while they run.
+  void AddRenderThreads(int count);
+  void RemoveRenderThreads(int count);
+  // Around a render thread's wait for another render thread: a thread
+  // waiting for one that is held is as still as a held one.
+  void BeginIdle();
+  void EndIdle();
 
   // The receiver lets go of the job after it dropped it on WM_RENDER_END;
   // a background render frees the job only after that.
@@ -165,6 +181,8 @@ class RenderJob {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool paused_ = false;     // under mutex_
+  int renderThreads_ = 1;   // under mutex_
+  int stillThreads_ = 0;    // under mutex_: held or idle
   bool released_ = true;    // under mutex_
   bool abandoned_ = false;  // under mutex_
 };

@@ -9,10 +9,12 @@
 
 #include "material/environment.h"
 #include "material/random_source.h"
+#include "render/camera_sampling.h"
 #include "render/image_output.h"
 #include "render/octree.h"
 #include "render/render_document.h"
 #include "render/render_job.h"
+#include "render/row_tracer.h"
 #include "render/sample_file.h"
 #include "render/shading.h"
 #include "scene/workspace.h"
@@ -26,14 +28,6 @@ namespace {
 constexpr int kOctreeLeafLimit = 4;
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
-
-// Shading clamps what it shades, but a miss returns the background as the
-// environment holds it; a byte is taken only from a value within 0 ... 255.
-uint8_t SampleByte(double v) {
-  if (!(v > 0.0)) return 0;  // NaN too
-  if (v >= 255.0) return 255;
-  return static_cast<uint8_t>(v);
-}
 
 bool Confirmed(IUserInterface& ui, const char* question) {
   return ui.Ask(question, Buttons::okCancel) == Answer::ok;
@@ -84,38 +78,6 @@ class OpenedLinks {
   Workspace& workspace_;
   bool settingsOpen_ = false;
   bool itemsOpen_ = false;
-};
-
-// The view plane of the render camera, sampled W x H times from the top
-// left: the samples of a row run from -w/2 to +w/2 about the centre.
-struct CameraSampling {
-  CVector eye;
-  CVector topLeft;
-  CVector columnStep;
-  CVector rowStep;
-
-  CameraSampling(const ICamera& camera, int32_t W, int32_t H, double pixelRatio) {
-    const CVector& u = camera.GetRight();
-    const CVector& v = camera.GetUp();
-    const CVector& f = camera.GetDirection();
-    const double d = camera.GetViewPlaneDistance();
-    const double w = camera.GetViewPlaneWidth();
-    const double h = (static_cast<double>(H) / (pixelRatio * static_cast<double>(W))) * w;
-    eye = camera.GetPosition();
-    const CVector centre = eye + f * d;
-    columnStep = u * (w / static_cast<double>(W - 1));
-    // Rows run downwards.
-    rowStep = v * (h / static_cast<double>(1 - H));
-    topLeft = centre + v * (h * 0.5) + u * (w * -0.5);
-  }
-
-  // From the sample point on the plane, not from the eye.
-  Ray PrimaryRay(int32_t column, int32_t row) const {
-    const CVector p = topLeft + columnStep * column + rowStep * row;
-    Ray ray{p, p - eye};
-    ray.direction.Normalize();
-    return ray;
-  }
 };
 
 class Driver {
@@ -213,28 +175,26 @@ void Driver::Run(const std::string& outputPath) {
 
 void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
                           int32_t W, int32_t H) {
-  TraceContext context;
-  context.octree = &octree;
-  context.environment = &environment;
-  context.lights = document_.GetLights();
-  context.depthLimit = job_.settings.depthLimit;
-  context.counters = &job_.statistics.counters;
-  context.random = &ThreadRandomSource();
-
   const CameraSampling sampling(document_.GetCamera(), W, H, job_.settings.pixelRatio);
-  bool stopped = false;
-  for (int32_t row = 0; row < H && !stopped; ++row) {
-    for (int32_t column = 0; column < W; ++column) {
-      job_.WaitWhilePaused();
-      const Ray ray = sampling.PrimaryRay(column, row);
-      const CVector colour = job_.primaryTracer ? job_.primaryTracer(context, ray) : TraceRay(context, ray, 1);
-      writer.WriteSample(SampleByte(colour.x), SampleByte(colour.y), SampleByte(colour.z));
-      ++job_.statistics.counters.primaryRays;
-    }
-    Position(static_cast<int>(std::trunc((static_cast<double>(row + 1) / static_cast<double>(H)) * 1000.0)));
-    if (job_.StopRequested()) stopped = true;
-  }
+  RowTraceSetup setup;
+  setup.context.octree = &octree;
+  setup.context.environment = &environment;
+  setup.context.lights = document_.GetLights();
+  setup.context.depthLimit = job_.settings.depthLimit;
+  setup.sampling = &sampling;
+  setup.width = W;
+  setup.height = H;
+  setup.threads = job_.TracingThreads();
+  setup.random = &ThreadRandomSource();
+  setup.primaryTracer = job_.primaryTracer;
+  setup.job = &job_;
   // The rows not traced are completed in white when the writer closes.
+  TraceRows(setup, [&](int32_t row, std::span<const uint8_t> rgb, const RenderCounters& counters) {
+    writer.WriteRow(rgb.data());
+    job_.statistics.counters += counters;
+    Position(static_cast<int>(std::trunc((static_cast<double>(row + 1) / static_cast<double>(H)) * 1000.0)));
+    return !job_.StopRequested();
+  });
 }
 
 }  // namespace

@@ -117,8 +117,10 @@ CVector TraceRay(const TraceContext& context, const Ray& ray, uint16_t depth) {
   HitRecord hit;
   if (!context.octree->FindNearestHit(ray, Octree::kMaxHitDistance, hit, *context.counters)) {
     // Fog hides the sky completely; neither colour is clamped.
-    if (environment.fogOccludedPerUnit == 0.0) return BackgroundColor(environment, ray, *context.random);
-    return environment.fogColor;
+    if (environment.fogOccludedPerUnit != 0.0) return environment.fogColor;
+    if (context.random != nullptr) return BackgroundColor(environment, ray, *context.random);
+    if (context.deferredStarRays != nullptr && environment.stars != 0.0) ++*context.deferredStarRays;
+    return SkyColor(environment, ray);
   }
 
   const CMaterialDoc& material = LayerMaterial(*hit.layer);

@@ -34,8 +34,13 @@ struct TraceContext {
   // Rays of depth below the limit spawn reflected and transmitted rays.
   int depthLimit = 3;
   RenderCounters* counters = nullptr;
-  // The stars' draws; the render thread's own source.
+  // The stars' draws: the render thread's own source. A render traced on
+  // several threads leaves it null and defers the draws: a background ray
+  // then shows the sky as if it drew no star and is counted in
+  // deferredStarRays, so that the caller can replay the source in sample
+  // order and trace again the samples that would have shown a star.
   RandomSource* random = nullptr;
+  uint32_t* deferredStarRays = nullptr;
 };
 
 // The colour along the ray, clamped to 0..255 when it meets a polygon (the
@@ -60,6 +65,15 @@ ShadowResult TraceShadow(const TraceContext& context, const Ray& ray, double dis
 // horizon colour, or the sky shell blended towards its poles. With stars on
 // it takes one draw from random, and a second for a star's brightness.
 CVector BackgroundColor(const EnvironmentSettings& environment, const Ray& ray, RandomSource& random);
+
+// Whether rays that meet nothing draw from the random source: stars are on
+// and no fog hides the sky.
+bool DrawsStars(const EnvironmentSettings& environment);
+// The background without stars: the horizon colour or the sky shell.
+CVector SkyColor(const EnvironmentSettings& environment, const Ray& ray);
+// Takes from random the draws BackgroundColor takes for one ray; true when
+// that ray shows a star.
+bool TakeStarDraws(const EnvironmentSettings& environment, RandomSource& random);
 
 // The material a layer shades with: the document its material link opened,
 // or a new material's values while the link is not open.

@@ -116,8 +116,9 @@ TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
   EXPECT_EQ(plain.out.find("Rays/s"), std::string::npos) << plain.out;
   EXPECT_EQ(plain.out.find("Peak Memory"), std::string::npos) << plain.out;
 
-  CommandRun run = Render({"--yes", "--quiet", "--stats"});
+  CommandRun run = Render({"--yes", "--quiet", "--stats", "--threads", "3"});
   ASSERT_EQ(run.code, cli::kExitOk) << run.err;
+  EXPECT_NE(run.out.find("\nThreads             3\n"), std::string::npos) << run.out;
   // The last lines, split where the values start: after the longest label.
   const size_t column = std::string("Transmitted Rays/s  ").size();
   std::vector<std::string> labels, values;
@@ -127,10 +128,12 @@ TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
     labels.push_back(line.substr(0, line.find_last_not_of(' ', column - 1) + 1));
     values.push_back(line.substr(column));
   }
-  EXPECT_EQ(labels, (std::vector<std::string>{"Octree Size", "Wall Time", "Tracing Time", "Primary Rays/s",
-                                              "Reflected Rays/s", "Transmitted Rays/s", "Shadow Rays/s",
-                                              "All Rays/s", "Peak Memory"}));
-  ASSERT_EQ(values.size(), 9u) << run.out;
+  EXPECT_EQ(labels, (std::vector<std::string>{"Octree Size", "Wall Time", "Octree Time", "Tracing Time", "Threads",
+                                              "Primary Rays/s", "Reflected Rays/s", "Transmitted Rays/s",
+                                              "Shadow Rays/s", "All Rays/s", "Peak Memory"}));
+  ASSERT_EQ(values.size(), 11u) << run.out;
+  values.erase(values.begin() + 2);
+  values.erase(values.begin() + 3);
 
   auto digits = [](const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -176,7 +179,8 @@ TEST_F(RenderCommand, CameraByNameAndMissingCameras) {
 
 TEST_F(RenderCommand, UsageErrorsRenderNothing) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--output", Path("out.gif")}, {"--output"}, {"--fast"}, {"second.wsp"}}) {
+       {std::vector<std::string>{"--output", Path("out.gif")}, {"--output"}, {"--fast"}, {"second.wsp"},
+        {"--threads", "0"}, {"--threads=257"}, {"--threads", "two"}, {"--threads"}}) {
     CommandRun run = Render(args);
     EXPECT_EQ(run.code, cli::kExitUsage) << args[0];
     EXPECT_NE(run.err.find(cli::kRenderUsage), std::string::npos) << args[0];
@@ -214,7 +218,7 @@ TEST_F(RenderCommand, TheProgramRendersAndExitsWithTheStatus) {
     int status = std::system(command.c_str());
     return CommandRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
   };
-  CommandRun run = program("--quiet --output '" + Path("cli.ppm") + "'");
+  CommandRun run = program("--quiet --threads 3 --output '" + Path("cli.ppm") + "'");
   EXPECT_EQ(run.code, cli::kExitOk) << run.err;
   ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("in.ppm")}).code, cli::kExitOk);
   EXPECT_EQ(ReadBytes(Path("cli.ppm")), ReadBytes(Path("in.ppm")));

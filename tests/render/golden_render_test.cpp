@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "material/color_map.h"
+#include "material/random_source.h"
 #include "material/texture_bumps.h"
 #include "material/texture_check.h"
 #include "material/texture_solid.h"
@@ -118,14 +119,14 @@ struct GoldenScene {
 // Failure messages name the scene rather than dump its bytes.
 void PrintTo(const GoldenScene& scene, std::ostream* out) { *out << scene.name; }
 
-EnvironmentSettings StarrySky() {
+EnvironmentSettings StarrySky(double stars = 3) {
   EnvironmentSettings sky;
   sky.enablePoles = true;
   sky.positivePole = {20, 50, 190};
   sky.horizon = {235, 205, 170};
   sky.negativePole = {70, 45, 20};
   sky.poleTension = 0.6;
-  sky.stars = 3;
+  sky.stars = stars;
   return sky;
 }
 
@@ -237,6 +238,22 @@ const GoldenScene kScenes[] = {
        AddLightAt(ws, {0, 0, 10}, {255, 255, 255});
        return AddAimedCamera(ws, {0, 0, 0}, {10, 0, 2.5}, 2.0);
      }},
+    // Stars on two samples in five, seen directly, in a mirror ball and
+    // through a glass ball: samples that meet the sky along several rays.
+    {"starlit", Picture(64, 48, 4), StarrySky(40),
+     [](Workspace& ws, const RenderStore& store) {
+       MaterialSettings mirror = Matte({10, 10, 10});
+       mirror.reflect = {220, 220, 220};
+       SaveMaterial(store, "MIRROR.MAT", mirror);
+       MaterialSettings glass = Matte({5, 5, 8});
+       glass.filter = {210, 230, 250};
+       glass.indexOfRefraction = 1.3;
+       SaveMaterial(store, "GLASS.MAT", glass);
+       Ball(ws, {0, -1.1, 1}, 1, "MIRROR.MAT");
+       Ball(ws, {0, 1.1, 1}, 1, "GLASS.MAT");
+       AddLightAt(ws, {6, -4, 6}, {240, 240, 240});
+       return AddAimedCamera(ws, {6, 0, 1.2}, {0, 0, 1.3});
+     }},
     // Balls ever further away fade into the fog, and the sky is all fog.
     {"fog", Picture(64, 48, 1), FoggySky(),
      [](Workspace& ws, const RenderStore& store) {
@@ -277,11 +294,18 @@ std::string ReadBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The reduced picture of the scene as a PPM file's bytes, rendered by the
-// foreground path on a thread of its own: its random sequence starts at 1,
-// as a background render's does, so the stars fall on the same samples on
-// every run.
-std::string RenderScene(const GoldenScene& scene) {
+struct Rendered {
+  // The reduced picture as a PPM file's bytes.
+  std::string ppm;
+  RenderCounters counters;
+  // The rendering thread's random source afterwards.
+  uint32_t randomState = 0;
+};
+
+// The scene rendered by the foreground path on a thread of its own: its
+// random sequence starts at 1, as a background render's does, so the stars
+// fall on the same samples on every run.
+Rendered RenderScene(const GoldenScene& scene, int threads = 1) {
   RenderStore store(scene.settings);
   store.WriteEnvironment(scene.sky);
   Workspace workspace;
@@ -291,12 +315,19 @@ std::string RenderScene(const GoldenScene& scene) {
   RecordingReceiver receiver;
   RenderJob job(receiver);
   job.document = &document;
+  job.threads = threads;
   RecordingUi ui;
   const std::filesystem::path ppm = store.Folder() / "picture.ppm";
   job.onImageReduced = [&](const std::string& reduced) { WritePpmFile(ppm.string(), reduced, ui); };
-  std::thread([&] { RenderInForeground(job, ui); }).join();
+  Rendered rendered;
+  std::thread([&] {
+    RenderInForeground(job, ui);
+    rendered.randomState = ThreadRandomSource().GetState();
+  }).join();
   EXPECT_EQ(ui.Messages(), std::vector<std::string>{}) << scene.name;
-  return ReadBytes(ppm);
+  rendered.ppm = ReadBytes(ppm);
+  rendered.counters = job.statistics.counters;
+  return rendered;
 }
 
 // The pixels of a P6 file as the writer lays it out.
@@ -356,7 +387,19 @@ void ExpectMatchesGolden(const std::string& name, const std::string& actual) {
 
 class GoldenRender : public ::testing::TestWithParam<GoldenScene> {};
 
-TEST_P(GoldenRender, MatchesItsReferencePicture) { ExpectMatchesGolden(GetParam().name, RenderScene(GetParam())); }
+TEST_P(GoldenRender, MatchesItsReferencePicture) { ExpectMatchesGolden(GetParam().name, RenderScene(GetParam()).ppm); }
+
+// Tracing on several threads gives the same bytes, the same statistics and
+// the same stars, and leaves the random sequence where one thread leaves it.
+TEST_P(GoldenRender, EveryThreadCountGivesTheSameRender) {
+  const Rendered one = RenderScene(GetParam(), 1);
+  for (int threads : {2, 3, 8}) {
+    const Rendered many = RenderScene(GetParam(), threads);
+    EXPECT_TRUE(many.ppm == one.ppm) << threads << " threads";
+    EXPECT_EQ(many.counters, one.counters) << threads << " threads";
+    EXPECT_EQ(many.randomState, one.randomState) << threads << " threads";
+  }
+}
 
 // Nothing carries over from one render to the next: the stars' draws, the
 // noise tables and the textures' prepared values come out the same.
@@ -364,7 +407,7 @@ TEST(RenderTwice, GivesTheSameBytes) {
   for (const GoldenScene& scene : kScenes) {
     const std::string name = scene.name;
     if (name == "stars" || name == "textures") {
-      EXPECT_EQ(RenderScene(scene), RenderScene(scene)) << name;
+      EXPECT_EQ(RenderScene(scene, 2).ppm, RenderScene(scene, 2).ppm) << name;
     }
   }
 }

@@ -61,7 +61,12 @@ class RenderJobTest : public ::testing::Test {
     AddLight(workspace_);
   }
 
-  std::unique_ptr<RenderJob> MakeJob() { return std::make_unique<RenderJob>(receiver_); }
+  // One tracing thread: the hooks below count and record in sample order.
+  std::unique_ptr<RenderJob> MakeJob() {
+    auto job = std::make_unique<RenderJob>(receiver_);
+    job->threads = 1;
+    return job;
+  }
 
   RenderStore store_;
   Workspace workspace_;

@@ -36,6 +36,8 @@ class RenderWorkspaceTest : public ::testing::Test {
   RenderWorkspaceTest() : camera_(AddCamera(workspace_)), document_(workspace_, "scene.wsp*"), job_(receiver_) {
     document_.SetRenderCamera(*camera_);
     job_.document = &document_;
+    // The tracer hooks below record in sample order.
+    job_.threads = 1;
   }
 
   void Render() { RenderWorkspace(document_, job_, ui_); }

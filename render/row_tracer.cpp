@@ -1,0 +1,255 @@
+// Row-by-row tracing on one thread or several.
+//
+// With several threads, workers take rows in order and trace them into the
+// slots of a window of rows; the calling thread hands the rows over in order
+// as they complete, and a worker waits while its next row would fall outside
+// the window, so memory stays flat in the size of the picture.
+//
+// Stars draw from one random sequence in the order a render on one thread
+// meets background rays, which a worker cannot know while earlier rows are
+// still being traced. The number of background rays a sample meets does not
+// depend on the draws (a star changes a colour, never which rays are
+// traced), so workers trace with the draws deferred: every background ray
+// shows the sky and is counted. Handing rows over in order, the calling
+// thread replays the sequence for those counts, which tells each sample's
+// starting state and whether any of its rays makes a star. Only those
+// samples are traced again, from their own state; all the others already
+// have the colour a render on one thread gives them.
+#include "render/row_tracer.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "material/random_source.h"
+#include "render/camera_sampling.h"
+#include "render/render_job.h"
+
+namespace brevoxa {
+
+uint8_t SampleByte(double v) {
+  if (!(v > 0.0)) return 0;  // NaN too
+  if (v >= 255.0) return 255;
+  return static_cast<uint8_t>(v);
+}
+
+namespace {
+
+// The window holds rows for about this many bytes, and never fewer than
+// the threads need to keep busy.
+constexpr size_t kWindowBytes = size_t{16} << 20;
+// More threads than this would only wait on each other.
+constexpr int kMaxThreads = 256;
+
+void PutSample(uint8_t* rgb, const CVector& colour) {
+  rgb[0] = SampleByte(colour.x);
+  rgb[1] = SampleByte(colour.y);
+  rgb[2] = SampleByte(colour.z);
+}
+
+CVector TraceSample(const RowTraceSetup& setup, const TraceContext& context, int32_t column, int32_t row) {
+  const Ray ray = setup.sampling->PrimaryRay(column, row);
+  return setup.primaryTracer ? setup.primaryTracer(context, ray) : TraceRay(context, ray, 1);
+}
+
+// Traces one row into rgb, counting into context's counters. starRays,
+// when given, receives each sample's deferred background rays.
+void TraceRow(const RowTraceSetup& setup, TraceContext& context, int32_t row, uint8_t* rgb, uint32_t* starRays) {
+  for (int32_t column = 0; column < setup.width; ++column) {
+    if (setup.job != nullptr) setup.job->WaitWhilePaused();
+    if (starRays != nullptr) {
+      starRays[column] = 0;
+      context.deferredStarRays = &starRays[column];
+    }
+    PutSample(rgb + static_cast<size_t>(column) * 3, TraceSample(setup, context, column, row));
+    ++context.counters->primaryRays;
+  }
+}
+
+void TraceOnCallingThread(const RowTraceSetup& setup, const RowHandler& takeRow) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(setup.width) * 3);
+  RenderCounters counters;
+  TraceContext context = setup.context;
+  context.counters = &counters;
+  context.random = setup.random;
+  context.deferredStarRays = nullptr;
+  for (int32_t row = 0; row < setup.height; ++row) {
+    counters = {};
+    TraceRow(setup, context, row, rgb.data(), nullptr);
+    if (!takeRow(row, rgb, counters)) return;
+  }
+}
+
+// --- Several threads ---
+
+class ParallelRows {
+ public:
+  ParallelRows(const RowTraceSetup& setup, int threads)
+      : setup_(setup), threads_(threads), stars_(DrawsStars(*setup.context.environment)) {
+    const size_t rowBytes = static_cast<size_t>(setup.width) * (3 + (stars_ ? sizeof(uint32_t) : 0));
+    const size_t wanted = std::max<size_t>(2 * static_cast<size_t>(threads), kWindowBytes / rowBytes);
+    const size_t window = std::min<size_t>(std::min<size_t>(wanted, 4 * static_cast<size_t>(threads)),
+                                           static_cast<size_t>(setup.height));
+    slots_.resize(std::max<size_t>(window, 1));
+  }
+
+  void Run(const RowHandler& takeRow) {
+    if (setup_.job != nullptr) setup_.job->AddRenderThreads(threads_);
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<size_t>(threads_));
+    try {
+      for (int i = 0; i < threads_; ++i) workers.emplace_back([this] { Work(); });
+      HandOver(takeRow);
+    } catch (...) {
+      Finish(workers);
+      throw;
+    }
+    Finish(workers);
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  struct Slot {
+    bool traced = false;
+    std::vector<uint8_t> rgb;
+    std::vector<uint32_t> starRays;
+    RenderCounters counters;
+  };
+
+  Slot& SlotOf(int32_t row) { return slots_[static_cast<size_t>(row) % slots_.size()]; }
+
+  // Stops the workers and waits for them; the ones that never started
+  // were never counted.
+  void Finish(std::vector<std::thread>& workers) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    workFreed_.notify_all();
+    for (std::thread& worker : workers) worker.join();
+    if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(threads_ - static_cast<int>(workers.size()));
+  }
+
+  // A wait for another thread, which counts as held while the job is paused.
+  template <class Predicate>
+  void Await(std::unique_lock<std::mutex>& lock, std::condition_variable& signal, Predicate ready) {
+    if (ready()) return;
+    if (setup_.job != nullptr) setup_.job->BeginIdle();
+    signal.wait(lock, ready);
+    if (setup_.job != nullptr) setup_.job->EndIdle();
+  }
+
+  void Work() {
+    RenderCounters unused;
+    TraceContext context = setup_.context;
+    context.counters = &unused;
+    context.random = nullptr;
+    context.deferredStarRays = nullptr;
+    try {
+      for (;;) {
+        std::unique_lock lock(mutex_);
+        Await(lock, workFreed_, [this] {
+          return stopping_ || next_ >= setup_.height || next_ < handedOver_ + static_cast<int32_t>(slots_.size());
+        });
+        if (stopping_ || next_ >= setup_.height) break;
+        const int32_t row = next_++;
+        Slot& slot = SlotOf(row);
+        lock.unlock();
+
+        const size_t width = static_cast<size_t>(setup_.width);
+        slot.rgb.resize(width * 3);
+        if (stars_) slot.starRays.resize(width);
+        slot.counters = {};
+        context.counters = &slot.counters;
+        TraceRow(setup_, context, row, slot.rgb.data(), stars_ ? slot.starRays.data() : nullptr);
+
+        lock.lock();
+        slot.traced = true;
+        lock.unlock();
+        rowDone_.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard lock(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+      stopping_ = true;
+      rowDone_.notify_all();
+      workFreed_.notify_all();
+    }
+    if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(1);
+  }
+
+  void HandOver(const RowHandler& takeRow) {
+    for (int32_t row = 0; row < setup_.height; ++row) {
+      Slot& slot = SlotOf(row);
+      {
+        std::unique_lock lock(mutex_);
+        Await(lock, rowDone_, [&] { return slot.traced || failure_ != nullptr; });
+        if (failure_) return;
+      }
+      // A row that finished as the pause began waits for the resume.
+      if (setup_.job != nullptr) setup_.job->WaitWhilePaused();
+      if (stars_) PlaceStars(row, slot);
+      const bool goOn = takeRow(row, slot.rgb, slot.counters);
+      {
+        std::lock_guard lock(mutex_);
+        slot.traced = false;
+        handedOver_ = row + 1;
+        if (!goOn) stopping_ = true;
+      }
+      workFreed_.notify_all();
+      if (!goOn) return;
+    }
+  }
+
+  // Replays the random sequence over the row's background rays and traces
+  // again, from its own starting state, every sample that shows a star.
+  // The second trace meets the same rays and was counted the first time.
+  void PlaceStars(int32_t row, Slot& slot) {
+    const EnvironmentSettings& environment = *setup_.context.environment;
+    RandomSource& random = *setup_.random;
+    for (int32_t column = 0; column < setup_.width; ++column) {
+      const RandomSource start = random;
+      bool star = false;
+      for (uint32_t i = 0; i < slot.starRays[static_cast<size_t>(column)]; ++i)
+        star = TakeStarDraws(environment, random) || star;
+      if (!star) continue;
+      RandomSource own = start;
+      RenderCounters discarded;
+      TraceContext context = setup_.context;
+      context.counters = &discarded;
+      context.random = &own;
+      context.deferredStarRays = nullptr;
+      PutSample(slot.rgb.data() + static_cast<size_t>(column) * 3, TraceSample(setup_, context, column, row));
+    }
+  }
+
+  const RowTraceSetup& setup_;
+  const int threads_;
+  const bool stars_;
+  std::vector<Slot> slots_;
+
+  std::mutex mutex_;
+  std::condition_variable workFreed_;  // a slot came free, or stop
+  std::condition_variable rowDone_;    // a row was traced, or a worker failed
+  int32_t next_ = 0;                   // the next row a worker takes
+  int32_t handedOver_ = 0;             // rows handed over so far
+  bool stopping_ = false;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow) {
+  if (setup.width < 1 || setup.height < 1) return;
+  const int threads = std::clamp(std::min(setup.threads, setup.height), 1, kMaxThreads);
+  if (threads == 1) {
+    TraceOnCallingThread(setup, takeRow);
+    return;
+  }
+  ParallelRows(setup, threads).Run(takeRow);
+}
+
+}  // namespace brevoxa

@@ -1,0 +1,56 @@
+// The tracing phase of a render: one primary ray per sample, row by row
+// from the top, on one thread or several. Rows reach the caller in order,
+// on the calling thread, so the sample file, the progress messages and the
+// stop check see the same sequence at every thread count, and at most a
+// small window of rows is held in memory at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "math/vector.h"
+#include "render/render_counters.h"
+#include "render/shading.h"
+
+namespace brevoxa {
+
+class RandomSource;
+class RenderJob;
+struct CameraSampling;
+struct Ray;
+
+struct RowTraceSetup {
+  // Octree, environment, lights and depth limit; each thread brings its
+  // own counters, and the random source is the one below.
+  TraceContext context;
+  const CameraSampling* sampling = nullptr;
+  int32_t width = 0;
+  int32_t height = 0;
+  // At least 1. With 1 the calling thread traces every sample itself.
+  int threads = 1;
+  // The calling thread's source. The stars take their draws from it in
+  // sample order whatever the thread count, and leave it as a render on
+  // one thread would for the rows handed over.
+  RandomSource* random = nullptr;
+  // Replaces TraceRay for the primary rays when set.
+  std::function<CVector(const TraceContext&, const Ray&)> primaryTracer;
+  // Its pause holds every tracing thread; may be null.
+  RenderJob* job = nullptr;
+};
+
+// Gets each finished row (width x 3 bytes) with the counters its samples
+// added, on the calling thread, top row first; returns whether to go on.
+// When it returns false no further row is handed over, and the threads
+// stop once the rows they are tracing are done.
+using RowHandler = std::function<bool(int32_t row, std::span<const uint8_t> rgb, const RenderCounters& counters)>;
+
+// Traces rows until the last one or until the handler says stop. Passes on
+// the first failure of any thread, once every thread has ended.
+void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow);
+
+// The byte a sample colour component gives: truncated, NaN and below 0 as
+// 0, 255 and above as 255.
+uint8_t SampleByte(double v);
+
+}  // namespace brevoxa
