@@ -3,6 +3,7 @@
 #   make test   installs missing packages, builds and runs every test
 #   make build  builds only;  make clean  removes the build folders
 #   SANITIZE=1  uses a separate build with address and undefined-behaviour sanitizers
+#   make tsan   runs the tests of the render threads under the thread sanitizer
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ifeq ($(SANITIZE),1)
@@ -13,7 +14,7 @@ BUILD_DIR := build/release
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Release
 endif
 
-.PHONY: deps configure build test demo clean fuzz
+.PHONY: deps configure build test demo clean fuzz tsan
 
 deps:
 	@bash scripts/install-deps.sh
@@ -34,6 +35,15 @@ demo: deps
 	@$(MAKE) --no-print-directory build
 	@$(BUILD_DIR)/bin/brevoxa-cli render $(BUILD_DIR)/bin/OBJSTORE/DEMO.WSP --yes --quiet
 	@echo "Demo image: $(abspath $(BUILD_DIR)/bin/OBJSTORE/RENDERED/DEMO.JPG)"
+
+# The suites that start render threads, under the thread sanitizer (a build
+# of its own; the sanitizer cannot be combined with the address sanitizer).
+TSAN_TESTS := ParallelTrace*:*GoldenRender*:RenderTwice*:RenderJobTest*:TraceRay.GivesTheSameColoursOnAnyNumberOfThreads
+tsan: deps
+	@cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVOXA_TSAN=ON > /dev/null
+	@cmake --build build/tsan -j $(JOBS) --target render_tests cli_tests brevoxa-cli
+	@TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/render_tests --gtest_filter='$(TSAN_TESTS)' --gtest_brief=1
+	@TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/cli_tests --gtest_filter='RenderCommand*' --gtest_brief=1
 
 # Coverage-guided fuzzing of the readers (needs clang with libFuzzer).
 fuzz:
