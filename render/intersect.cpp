@@ -103,14 +103,6 @@ bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantA
 
 }  // namespace
 
-bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray, double& t) {
-  const double denominator = normal.Dot(ray.direction);
-  // Written so that a NaN denominator fails too.
-  if (!(std::fabs(denominator) >= kParallelTolerance)) return false;
-  t = (planeD - normal.Dot(ray.origin)) / denominator;
-  return true;
-}
-
 bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t) {
   return IntersectPlane(polygon.GetNormal(), polygon.GetPlaneD(), ray, t);
 }

@@ -3,6 +3,7 @@
 // from the polygon's first vertex.
 #pragma once
 
+#include <cmath>
 #include <span>
 
 #include "render/hit_record.h"
@@ -22,8 +23,15 @@ inline constexpr double kParallelTolerance = 1e-5;
 // The distance t along the ray to the polygon's plane (normal · X = planeD).
 // False when the ray is parallel to the plane, or the polygon has no normal.
 bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t);
-// The same for a plane given by its normal and distance.
-bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray, double& t);
+// The same for a plane given by its normal and distance. Inline: the octree
+// calls it for every entry of every leaf a ray passes.
+inline bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray, double& t) {
+  const double denominator = normal.Dot(ray.direction);
+  // Written so that a NaN denominator fails too.
+  if (!(std::fabs(denominator) >= kParallelTolerance)) return false;
+  t = (planeD - normal.Dot(ray.origin)) / denominator;
+  return true;
+}
 
 // Whether the point at distance t lies inside the polygon, or within a
 // rounding error of its outline, so that neighbours sharing an edge leave

@@ -3,6 +3,7 @@
 #include "render/octree.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -30,11 +31,21 @@ constexpr double kLeafWindowSlack = 1e-5;
 // listing it in one too few loses hits.
 constexpr double kCubeSlack = 1e-9;
 constexpr double kHalf = 0.5 + kCubeSlack;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-double& Axis(CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The float nearest to x on its low or high side (NaN stays NaN).
+float FloatBelow(double x) {
+  const auto f = static_cast<float>(x);
+  return f > x ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+float FloatAbove(double x) {
+  const auto f = static_cast<float>(x);
+  return f < x ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
 
 // --- The polygon–cube test ---
 //
@@ -129,80 +140,6 @@ bool PointInPolygon(const CVector& p, std::span<const CVector> vertices, const C
   return inside;
 }
 
-// --- Box helpers ---
-
-// Distance along the ray to where it leaves the box, and the axes whose
-// face it leaves through (bit per axis). Unlike RayBoxIntersect this is
-// the plain slab exit, with no near limit: a walk starting on or just
-// before a leaf's face still needs that leaf's exit, and an axis with a
-// tiny but non-zero direction still bounds the leaf.
-double LeafExit(const CBoundingBox& box, const Ray& ray, unsigned& exitAxes) {
-  double exit = std::numeric_limits<double>::infinity();
-  exitAxes = 0;
-  for (int axis = 0; axis < 3; ++axis) {
-    const double d = Axis(ray.direction, axis);
-    if (d == 0.0) continue;
-    const double plane = d > 0.0 ? Axis(box.max, axis) : Axis(box.min, axis);
-    const double t = (plane - Axis(ray.origin, axis)) / d;
-    if (t < exit) {
-      exit = t;
-      exitAxes = 1u << axis;
-    } else if (t == exit) {
-      exitAxes |= 1u << axis;
-    }
-  }
-  return exit;
-}
-
-// --- Building ---
-
-struct Builder {
-  Builder(int depth, size_t limit, RenderCounters& c, const OctreeBuildHooks& h)
-      : maxDepth(depth), leafLimit(limit), counters(c), hooks(h) {}
-
-  int maxDepth;
-  size_t leafLimit;
-  RenderCounters& counters;
-  const OctreeBuildHooks& hooks;
-  bool stop = false;
-  // Scratch for the normalised vertices; grows to the largest polygon.
-  std::vector<CVector> scratch;
-
-  bool Overlaps(const OctreeEntry& entry, const CBoundingBox& box) {
-    const CVector centre = (box.min + box.max) / 2;
-    const CVector size = box.max - box.min;
-    scratch.clear();
-    for (const IPoint* point : entry.vertices) {
-      const CVector d = point->world - centre;
-      scratch.emplace_back(d.x / size.x, d.y / size.y, d.z / size.z);
-    }
-    const CVector normal(entry.normal.x * size.x, entry.normal.y * size.y, entry.normal.z * size.z);
-    return octree_detail::PolygonOverlapsUnitCube(scratch, normal);
-  }
-
-  // Recursion is bounded by maxDepth, at most Octree::kMaxDepthLimit.
-  void Subdivide(OctreeCell& cell, const CBoundingBox& box, int level) {
-    cell.children = std::make_unique<OctreeChildren>();
-    OctreeChildren& children = *cell.children;
-    children.centre = (box.min + box.max) / 2;
-    counters.octreeSize += 8;
-    for (int i = 0; i < 8; ++i) {
-      OctreeCell& child = children.cells[i];
-      const CBoundingBox childBox = octree_detail::ChildBox(box, children.centre, i);
-      for (const OctreeEntry* entry : cell.entries) {
-        if (Overlaps(*entry, childBox)) child.entries.push_back(entry);
-      }
-      // Each entry goes to the front of the child's list, so a child lists
-      // its entries in the reverse of its parent's order.
-      std::reverse(child.entries.begin(), child.entries.end());
-      if (hooks.stopRequested && hooks.stopRequested()) stop = true;
-      if (level < maxDepth && !stop && child.entries.size() > leafLimit) Subdivide(child, childBox, level + 1);
-      if (level == 1 && hooks.reportPosition) hooks.reportPosition((i + 1) * 125);
-    }
-    std::vector<const OctreeEntry*>().swap(cell.entries);
-  }
-};
-
 }  // namespace
 
 namespace octree_detail {
@@ -294,87 +231,288 @@ BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
 
 // --- Building ---
 
-Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
-                   const OctreeBuildHooks& hooks) {
-  Octree tree;
-  CBoundingBox box;
+// Builds the tree depth first, as the cells are numbered. Each level has a
+// list of its own that it reuses for all its cells, so the build allocates
+// only as its lists, nodes and leaf entries grow.
+class OctreeBuilder {
+ public:
+  OctreeBuilder(Octree& tree, int maxDepth, size_t leafLimit, RenderCounters& counters,
+                const OctreeBuildHooks& hooks)
+      : tree_(tree), maxDepth_(maxDepth), leafLimit_(leafLimit), counters_(counters), hooks_(hooks) {}
 
-  // Entries first, so that the vertex array no longer moves when the
-  // entries take their views of it.
-  struct Pending {
-    OctreeEntry entry;
-    size_t first;
+  // Takes the scene's polygons and the box of the forms and cameras.
+  void Collect(const IObList& scene);
+  // Divides the root, and the cells below it as the limits allow.
+  void Run() {
+    std::vector<uint32_t> all(tree_.entries_.size());
+    for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+    Subdivide(0, tree_.rootBox_, 1, all);
+  }
+
+ private:
+  // What the face shortcut reads of a polygon: the box of its vertices,
+  // widened to float (so that it still holds them), and its run of the
+  // tree's vertex array.
+  struct Shape {
+    float lo[3];
+    float hi[3];
+    uint32_t firstVertex = 0;
+    uint32_t vertexCount = 0;
   };
-  std::vector<Pending> pending;
+
+  // A cell's box as the overlap test normalises it.
+  struct Cube {
+    explicit Cube(const CBoundingBox& box) : centre((box.min + box.max) / 2), size(box.max - box.min) {}
+    CVector centre;
+    CVector size;
+  };
+
+  bool Overlaps(uint32_t entry, const Cube& cube) {
+    const Shape& shape = shapes_[entry];
+    scratch_.clear();
+    for (uint32_t i = 0; i < shape.vertexCount; ++i) {
+      const CVector d = tree_.vertices_[shape.firstVertex + i]->world - cube.centre;
+      scratch_.emplace_back(d.x / cube.size.x, d.y / cube.size.y, d.z / cube.size.z);
+    }
+    const CVector& n = tree_.planes_[entry].normal;
+    const CVector normal(n.x * cube.size.x, n.y * cube.size.y, n.z * cube.size.z);
+    return octree_detail::PolygonOverlapsUnitCube(scratch_, normal);
+  }
+
+  // The face test of the overlap test without its divisions, for the two
+  // halves of each axis of a cell. The normalised coordinate
+  // (x - centre) / size, rounded as the full test rounds it, never
+  // decreases as x grows when centre and size are finite and size > 0. So
+  // the coordinates it takes beyond +kHalf are exactly those from some
+  // least one on, and those beyond -kHalf those up to some greatest one;
+  // found once per cell, they tell with two comparisons whether all of a
+  // polygon's vertices lie beyond one face, and the full test then refuses
+  // it for that face anyway. An axis whose limits are not found in a few
+  // steps simply goes without the shortcut.
+  struct HalfLimits {
+    // For the low (0) and high (1) half of each axis: vertices at or above
+    // above[][] lie beyond the half's +face, at or below below[][] beyond
+    // its -face.
+    double above[3][2];
+    double below[3][2];
+
+    HalfLimits(const CBoundingBox& box, const CVector& centre) {
+      for (int axis = 0; axis < 3; ++axis) {
+        const double edges[3] = {Axis(box.min, axis), Axis(centre, axis), Axis(box.max, axis)};
+        for (int half = 0; half < 2; ++half) {
+          const double lo = edges[half], hi = edges[half + 1];
+          const double c = (lo + hi) / 2, s = hi - lo;
+          above[axis][half] = kInfinity;
+          below[axis][half] = -kInfinity;
+          if (!(std::isfinite(c) && std::isfinite(s) && s > 0.0)) continue;
+          auto beyondHigh = [&](double x) { return (x - c) / s > kHalf; };
+          auto beyondLow = [&](double x) { return (x - c) / s < -kHalf; };
+          above[axis][half] = Boundary(c + kHalf * s, beyondHigh, kInfinity, kInfinity);
+          below[axis][half] = Boundary(c - kHalf * s, beyondLow, -kInfinity, -kInfinity);
+        }
+      }
+    }
+
+    // Where beyond starts to hold: it holds from the returned x on towards
+    // `towards` and nowhere short of it. Stepped to from the estimate one
+    // representable number at a time; `none` when that takes too long.
+    template <class Beyond>
+    static double Boundary(double estimate, Beyond beyond, double towards, double none) {
+      if (!std::isfinite(estimate)) return none;
+      double x = estimate;
+      for (int step = 0; step < 16; ++step) {
+        if (beyond(x)) {
+          const double inner = std::nextafter(x, -towards);
+          if (!beyond(inner)) return x;
+          x = inner;
+        } else {
+          x = std::nextafter(x, towards);
+        }
+      }
+      return none;
+    }
+
+    // Bits 2·axis + half: the halves the polygon's box is not wholly beyond.
+    unsigned Reach(const Shape& shape) const {
+      unsigned reach = 0;
+      for (int axis = 0; axis < 3; ++axis) {
+        const double lo = shape.lo[axis], hi = shape.hi[axis];
+        for (int half = 0; half < 2; ++half) {
+          if (!(lo >= above[axis][half]) && !(hi <= below[axis][half])) reach |= 1u << (2 * axis + half);
+        }
+      }
+      return reach;
+    }
+  };
+
+  // Recursion is bounded by maxDepth, at most Octree::kMaxDepthLimit.
+  void Subdivide(uint32_t node, const CBoundingBox& box, int level, std::span<const uint32_t> entries) {
+    std::vector<OctreeNode>& nodes = tree_.nodes_;
+    const CVector centre = (box.min + box.max) / 2;
+    const auto first = static_cast<uint32_t>(nodes.size());
+    nodes[node].centre[0] = centre.x;
+    nodes[node].centre[1] = centre.y;
+    nodes[node].centre[2] = centre.z;
+    nodes[node].firstChild = first;
+    nodes.resize(nodes.size() + 8);
+    counters_.octreeSize += 8;
+    std::vector<uint32_t>& list = lists_[level];
+    std::vector<uint8_t>& reach = reach_[level];
+    const HalfLimits limits(box, centre);
+    reach.resize(entries.size());
+    for (size_t k = 0; k < entries.size(); ++k) reach[k] = static_cast<uint8_t>(limits.Reach(shapes_[entries[k]]));
+    for (int i = 0; i < 8; ++i) {
+      const CBoundingBox childBox = octree_detail::ChildBox(box, centre, i);
+      const Cube cube(childBox);
+      const unsigned needed = 1u << int(octree_detail::kChildHighX[i]) | 4u << int(octree_detail::kChildHighY[i]) |
+                              16u << int(octree_detail::kChildHighZ[i]);
+      // Each entry goes to the front of the child's list, so a child lists
+      // its entries in the reverse of its parent's order.
+      list.clear();
+      for (size_t k = entries.size(); k-- > 0;) {
+        if ((reach[k] & needed) == needed && Overlaps(entries[k], cube)) list.push_back(entries[k]);
+      }
+      if (hooks_.stopRequested && hooks_.stopRequested()) stop_ = true;
+      if (level < maxDepth_ && !stop_ && list.size() > leafLimit_) {
+        Subdivide(first + i, childBox, level + 1, list);
+      } else {
+        nodes[first + i].run = {tree_.leafEntries_.size(), static_cast<uint32_t>(list.size())};
+        tree_.leafEntries_.insert(tree_.leafEntries_.end(), list.begin(), list.end());
+      }
+      if (level == 1 && hooks_.reportPosition) hooks_.reportPosition((i + 1) * 125);
+    }
+  }
+
+  Octree& tree_;
+  int maxDepth_;
+  size_t leafLimit_;
+  RenderCounters& counters_;
+  const OctreeBuildHooks& hooks_;
+  bool stop_ = false;
+  std::vector<Shape> shapes_;
+  // The lists of the cells being filled, one per level.
+  std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists_;
+  // For each entry of the cell being divided at each level, the halves it
+  // may reach (HalfLimits::Reach).
+  std::array<std::vector<uint8_t>, Octree::kMaxDepthLimit + 1> reach_;
+  // The normalised vertices of one polygon; grows to the largest.
+  std::vector<CVector> scratch_;
+};
+
+void OctreeBuilder::Collect(const IObList& scene) {
+  struct Layer {
+    const IObject* form;
+    const ILayer* layer;
+  };
+  std::vector<Layer> layers;
+  size_t polygonCount = 0;
+  CBoundingBox box;
   for (IDrawable* item : scene) {
     if (item->IsKindOf(RUNTIME_CLASS(IObject))) {
       auto* form = static_cast<IObject*>(item);
       for (const IDrawable* layerItem : form->GetLayers()) {
         const auto* layer = static_cast<const ILayer*>(layerItem);
-        for (const IDrawable* polygonItem : layer->GetPolygons()) {
-          const auto* polygon = static_cast<const IPolygon*>(polygonItem);
-          Pending p;
-          p.entry.form = form;
-          p.entry.layer = layer;
-          p.entry.polygon = polygon;
-          p.entry.normal = polygon->GetNormal();
-          p.entry.planeD = polygon->GetPlaneD();
-          p.entry.dominantAxis = polygon->GetDominantAxis();
-          p.first = tree.vertices_.size();
-          for (const IDrawable* point : polygon->GetPoints()) {
-            tree.vertices_.push_back(static_cast<const IPoint*>(point));
-          }
-          pending.push_back(p);
-        }
+        layers.push_back({form, layer});
+        polygonCount += layer->GetPolygons().GetCount();
       }
       form->AddToBounds(box);
     } else if (item->IsKindOf(RUNTIME_CLASS(ICamera))) {
       item->AddToBounds(box);
     }
   }
+  std::vector<OctreeEntry>& entries = tree_.entries_;
+  entries.reserve(polygonCount);
+  size_t vertexCount = 0;
+  for (const Layer& layer : layers) {
+    for (const IDrawable* polygonItem : layer.layer->GetPolygons()) {
+      const auto* polygon = static_cast<const IPolygon*>(polygonItem);
+      entries.push_back({layer.form, layer.layer, polygon, nullptr, 0, 0});
+      vertexCount += polygon->GetPoints().GetCount();
+    }
+  }
 
   // Each new entry went to the front of the master list and of the root's
-  // list: both hold the scene's polygons last first.
-  const std::span<const IPoint* const> all(tree.vertices_);
-  tree.entries_.reserve(pending.size());
-  for (size_t i = pending.size(); i-- > 0;) {
-    const size_t end = i + 1 < pending.size() ? pending[i + 1].first : all.size();
-    OctreeEntry entry = pending[i].entry;
-    entry.vertices = all.subspan(pending[i].first, end - pending[i].first);
-    tree.entries_.push_back(entry);
+  // list: both hold the scene's polygons last first. The arrays are sized
+  // in advance: much of the build's time goes to the memory it first
+  // touches, and the entries point into the vertex array.
+  std::reverse(entries.begin(), entries.end());
+  tree_.vertices_.reserve(vertexCount);
+  tree_.planes_.resize(entries.size());
+  shapes_.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    OctreeEntry& entry = entries[i];
+    const IPolygon& polygon = *entry.polygon;
+    Shape& shape = shapes_[i];
+    shape.firstVertex = static_cast<uint32_t>(tree_.vertices_.size());
+    CBoundingBox bounds;
+    bounds.min = CVector(kInfinity, kInfinity, kInfinity);
+    bounds.max = CVector(-kInfinity, -kInfinity, -kInfinity);
+    for (const IDrawable* item : polygon.GetPoints()) {
+      const auto* point = static_cast<const IPoint*>(item);
+      tree_.vertices_.push_back(point);
+      bounds.Add(point->world);
+    }
+    shape.vertexCount = static_cast<uint32_t>(tree_.vertices_.size()) - shape.firstVertex;
+    for (int axis = 0; axis < 3; ++axis) {
+      shape.lo[axis] = FloatBelow(Axis(bounds.min, axis));
+      shape.hi[axis] = FloatAbove(Axis(bounds.max, axis));
+    }
+    entry.points = tree_.vertices_.data() + shape.firstVertex;
+    entry.pointCount = shape.vertexCount;
+    entry.dominantAxis = polygon.GetDominantAxis();
+    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
   }
-  tree.root_.entries.reserve(tree.entries_.size());
-  for (const OctreeEntry& entry : tree.entries_) tree.root_.entries.push_back(&entry);
 
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
-  tree.rootBox_.min = box.min - margin;
-  tree.rootBox_.max = box.max + margin;
+  tree_.rootBox_.min = box.min - margin;
+  tree_.rootBox_.max = box.max + margin;
+}
 
-  Builder builder(std::clamp(maxDepth, 1, Octree::kMaxDepthLimit), static_cast<size_t>(std::max(leafLimit, 0)),
-                  counters, hooks);
-  builder.Subdivide(tree.root_, tree.rootBox_, 1);
+Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
+                   const OctreeBuildHooks& hooks) {
+  Octree tree;
+  OctreeBuilder builder(tree, std::clamp(maxDepth, 1, Octree::kMaxDepthLimit),
+                        static_cast<size_t>(std::max(leafLimit, 0)), counters, hooks);
+  builder.Collect(scene);
+  builder.Run();
   return tree;
 }
 
 // --- Queries ---
 
-OctreeLeaf Octree::Locate(const CVector& point, const CVector& direction) const {
-  OctreeLeaf leaf{&root_, rootBox_};
-  while (!leaf.cell->IsLeaf()) {
-    const OctreeChildren& children = *leaf.cell->children;
-    const CVector& c = children.centre;
-    // On the centre plane the point goes the way the ray heads; with no
-    // direction on that axis, to the low half.
-    auto high = [](double p, double centre, double d) { return p > centre || (p == centre && d > 0.0); };
-    const int i = octree_detail::ChildIndex(high(point.x, c.x, direction.x), high(point.y, c.y, direction.y),
-                                            high(point.z, c.z, direction.z));
+OctreeLeaf Octree::FindLeaf(const CVector& point) const {
+  OctreeLeaf leaf{&nodes_.front(), rootBox_};
+  while (!leaf.node->IsLeaf()) {
+    const CVector c = leaf.node->Centre();
+    const int i = octree_detail::ChildIndex(point.x > c.x, point.y > c.y, point.z > c.z);
     leaf.box = octree_detail::ChildBox(leaf.box, c, i);
-    leaf.cell = &children.cells[i];
+    leaf.node = &nodes_[leaf.node->firstChild + i];
   }
   return leaf;
 }
 
-OctreeLeaf Octree::FindLeaf(const CVector& point) const { return Locate(point, CVector()); }
+namespace {
+
+// One cell on the walk's current path from the root: the faces of its box
+// the ray heads for, and the bounds it may not reach on those axes without
+// leaving the cell (see Walk).
+struct PathCell {
+  uint32_t node;
+  double face[3];
+  double bound[3];
+};
+
+// ChildIndex as a table over the bits x, y, z of the high halves.
+constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
+  std::array<uint8_t, 8> table{};
+  for (int i = 0; i < 8; ++i) {
+    table[octree_detail::kChildHighX[i] | octree_detail::kChildHighY[i] << 1 | octree_detail::kChildHighZ[i] << 2] =
+        static_cast<uint8_t>(i);
+  }
+  return table;
+}();
+
+}  // namespace
 
 // The walk visits leaf after leaf along the ray. The next leaf is found from
 // the point where the ray leaves the current one; that point lies on the
@@ -387,6 +525,22 @@ OctreeLeaf Octree::FindLeaf(const CVector& point) const { return Locate(point, C
 // one coordinate onto a cell face strictly further along the ray, and
 // there are only finitely many faces: the walk always ends. FindLeaf keeps
 // the plain rule: a point on a centre plane belongs to the low half.
+//
+// The next leaf is found from the current one rather than from the root,
+// with the same result. The point moves only along the ray on each axis:
+// where the direction is 0 it keeps its coordinate, elsewhere it is
+// clamped never to go back. Heading up an axis (d > 0), the descent takes
+// the high half when p >= centre; a point that took the high half keeps
+// taking it, and one that took the low half (p < centre) changes only once
+// p reaches that centre. Heading down, likewise with p <= centre and the
+// low half. So an ancestor's choice can change only on an axis the ray
+// moves along, when the point reaches the tightest centre the path has
+// crossed in that direction, the cell's bound; where the path has crossed
+// none (the root's own faces), the bound is infinite: the descent from the
+// root never rejects a point. The walk therefore climbs while the point has
+// reached the cell's bound and descends from there. A NaN coordinate
+// follows no order, so after one the walk descends from the root, which
+// sends NaN low.
 template <class LeafVisitor>
 ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& counters,
                            LeafVisitor&& visit) const {
@@ -395,58 +549,140 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   if (!root.hit || root.entry != root.exit) return ShadowWalkEnd::outsideScene;
   const double limit = std::min(root.exit, maxDistance);
 
-  CVector p = ray.origin;
+  const double o[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+  const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
+  const bool up[3] = {d[0] > 0.0, d[1] > 0.0, d[2] > 0.0};
+  const bool moves[3] = {d[0] != 0.0, d[1] != 0.0, d[2] != 0.0};
+  // Bounds are kept multiplied by the sign of the direction, so that one
+  // test, sign · p < bound, serves both directions; on the axes the point
+  // never moves along the sign is 0 and the bound stays infinite.
+  double sign[3];
+  for (int a = 0; a < 3; ++a) sign[a] = up[a] ? 1.0 : moves[a] ? -1.0 : 0.0;
+
+  PathCell path[kMaxDepthLimit + 1];
+  path[0].node = 0;
+  for (int a = 0; a < 3; ++a) {
+    path[0].face[a] = up[a] ? Axis(rootBox_.max, a) : Axis(rootBox_.min, a);
+    path[0].bound[a] = kInfinity;
+  }
+  int depth = 0;
+  double p[3] = {o[0], o[1], o[2]};
+  bool lastHadNaN = false;
+  // The distances to the faces of the last leaf, by axis.
+  unsigned known = 0;
+  uint64_t knownFace[3] = {};
+  double faceDistance[3] = {};
   for (;;) {
-    const OctreeLeaf leaf = Locate(p, ray.direction);
+    const bool hasNaN = std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]);
+    if (hasNaN || lastHadNaN) {
+      depth = 0;
+    } else {
+      while (depth > 0) {
+        const double* bound = path[depth].bound;
+        if (sign[0] * p[0] < bound[0] && sign[1] * p[1] < bound[1] && sign[2] * p[2] < bound[2]) break;
+        --depth;
+      }
+    }
+    lastHadNaN = hasNaN;
+
+    // On the centre plane the point goes the way the ray heads; with no
+    // direction on that axis, to the low half.
+    const OctreeNode* node = &nodes_[path[depth].node];
+    while (!node->IsLeaf()) {
+      const double* c = node->centre;
+      const PathCell& parent = path[depth];
+      PathCell& cell = path[depth + 1];
+      unsigned halves = 0;
+      for (int a = 0; a < 3; ++a) {
+        const bool high = p[a] > c[a] || (p[a] == c[a] && up[a]);
+        halves |= unsigned(high) << a;
+        cell.face[a] = parent.face[a];
+        cell.bound[a] = parent.bound[a];
+        // The child's face ahead is the centre when the ray heads from the
+        // child towards it.
+        if (high != up[a]) {
+          cell.face[a] = c[a];
+          if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
+        }
+      }
+      cell.node = node->firstChild + kChildOfHalves[halves];
+      node = &nodes_[cell.node];
+      ++depth;
+    }
     ++counters.octreeHits;
+
+    // Where the ray leaves the leaf, and through which faces. This is the
+    // plain slab exit, with no near limit: a walk starting on or just
+    // before a leaf's face still needs that leaf's exit, and an axis with
+    // a tiny but non-zero direction still bounds the leaf. A face the
+    // previous leaf shared (the same bits) has the same distance.
+    const double* face = path[depth].face;
+    for (int a = 0; a < 3; ++a) {
+      if (moves[a] && !(known & (1u << a) && std::bit_cast<uint64_t>(face[a]) == knownFace[a])) {
+        knownFace[a] = std::bit_cast<uint64_t>(face[a]);
+        faceDistance[a] = (face[a] - o[a]) / d[a];
+        known |= 1u << a;
+      }
+    }
+    // The nearest of the faces ahead, and every face at that distance. The
+    // exit is taken without branches (which face comes first is as good as
+    // random); of equal distances the first axis's is kept, which can
+    // differ from a later one only in the sign of a zero.
+    double exit = kInfinity;
+    for (int a = 0; a < 3; ++a) {
+      if (moves[a]) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
+    }
     unsigned exitAxes = 0;
-    const double exit = LeafExit(leaf.box, ray, exitAxes);
+    for (int a = 0; a < 3; ++a) exitAxes |= unsigned(moves[a] & (faceDistance[a] == exit)) << a;
+
     const double window = std::min(exit + kLeafWindowSlack, maxDistance);
-    if (visit(*leaf.cell, window)) return ShadowWalkEnd::stopped;
+    if (visit(*node, window)) return ShadowWalkEnd::stopped;
     if (limit <= exit) return ShadowWalkEnd::reachedEnd;
 
-    CVector next = ray.At(exit);
+    double next[3];
     bool advanced = false;
-    for (int axis = 0; axis < 3; ++axis) {
-      const double d = Axis(ray.direction, axis);
-      double& coordinate = Axis(next, axis);
-      if (exitAxes & (1u << axis)) coordinate = d > 0.0 ? Axis(leaf.box.max, axis) : Axis(leaf.box.min, axis);
-      if (d > 0.0) coordinate = std::max(coordinate, Axis(p, axis));
-      if (d < 0.0) coordinate = std::min(coordinate, Axis(p, axis));
-      if ((exitAxes & (1u << axis)) && coordinate != Axis(p, axis)) advanced = true;
+    for (int a = 0; a < 3; ++a) {
+      next[a] = o[a] + d[a] * exit;
+      if (exitAxes & (1u << a)) next[a] = face[a];
+      if (d[a] > 0.0) next[a] = std::max(next[a], p[a]);
+      if (d[a] < 0.0) next[a] = std::min(next[a], p[a]);
+      if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
     }
     // Only a point already beyond the leaf's exit face fails to advance; the
     // ray has then left the scene.
     if (!advanced) return ShadowWalkEnd::reachedEnd;
-    p = next;
+    for (int a = 0; a < 3; ++a) p[a] = next[a];
   }
 }
 
-namespace {
+// The entry's plane against the ray: whether it is met at 1e-5 <= t < window.
+bool Octree::MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const {
+  const EntryPlane& plane = planes_[index];
+  return IntersectPlane(plane.normal, plane.d, ray, t) && t >= kMinHitDistance && t < window;
+}
 
-// One entry of a leaf against the ray: a hit at 1e-5 <= t < window fills
-// the record (form, layer, polygon and the fan triangle) and counts.
-bool HitsEntry(const OctreeEntry& entry, const Ray& ray, double window, HitRecord& hit, RenderCounters& counters) {
-  double t;
-  if (!IntersectPlane(entry.normal, entry.planeD, ray, t)) return false;
-  if (!(t >= kMinHitDistance && t < window)) return false;
-  ++counters.polygonHitTests;
-  if (!ContainsHit(entry.vertices, entry.dominantAxis, hit, ray, t)) return false;
+// An entry whose plane the ray meets at t: whether the point lies inside
+// the polygon, which fills the record (form, layer, polygon and the fan
+// triangle) and counts.
+bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const {
+  const OctreeEntry& entry = entries_[index];
+  if (!ContainsHit({entry.points, entry.pointCount}, entry.dominantAxis, hit, ray, t)) return false;
   ++counters.polygonHits;
   hit.form = entry.form;
   hit.layer = entry.layer;
   hit.polygon = entry.polygon;
-  hit.normal = entry.normal;
+  hit.normal = planes_[index].normal;
   return true;
 }
 
-}  // namespace
-
 bool Octree::FindNearestHit(const Ray& ray, double maxDistance, HitRecord& hit, RenderCounters& counters) const {
   bool found = false;
-  Walk(ray, maxDistance, counters, [&](const OctreeCell& leaf, double window) {
-    for (const OctreeEntry* entry : leaf.entries) {
-      if (!HitsEntry(*entry, ray, window, hit, counters)) continue;
+  Walk(ray, maxDistance, counters, [&](const OctreeNode& leaf, double window) {
+    for (const uint32_t entry : GetLeafEntries(leaf)) {
+      double t;
+      if (!MeetsPlane(entry, ray, window, t)) continue;
+      ++counters.polygonHitTests;
+      if (!HitsPolygon(entry, ray, t, hit, counters)) continue;
       // Later candidates in this leaf must be nearer; ties stay with the
       // entry listed first.
       window = hit.t;
@@ -458,11 +694,15 @@ bool Octree::FindNearestHit(const Ray& ray, double maxDistance, HitRecord& hit, 
 }
 
 ShadowWalkEnd Octree::ShadowWalk(const Ray& ray, double distance, RenderCounters& counters,
-                                 const std::function<bool(const HitRecord&)>& onHit) const {
+                                 ShadowHitCallback onHit) const {
   HitRecord hit;
-  return Walk(ray, distance, counters, [&](const OctreeCell& leaf, double window) {
-    for (const OctreeEntry* entry : leaf.entries)
-      if (HitsEntry(*entry, ray, window, hit, counters) && !onHit(hit)) return true;
+  return Walk(ray, distance, counters, [&](const OctreeNode& leaf, double window) {
+    for (const uint32_t entry : GetLeafEntries(leaf)) {
+      double t;
+      if (!MeetsPlane(entry, ray, window, t)) continue;
+      ++counters.polygonHitTests;
+      if (HitsPolygon(entry, ray, t, hit, counters) && !onHit(hit)) return true;
+    }
     return false;
   });
 }

@@ -3,11 +3,13 @@
 // keep no state of their own and bump the caller's counters.
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "math/bounds.h"
@@ -23,40 +25,47 @@ class IObject;
 class IPoint;
 class IPolygon;
 
-// One polygon of the scene. The scene owns the form, layer and polygon; the
-// polygon's plane and vertices are copied at build time so that a leaf's
-// tests read one array instead of walking the polygon's lists.
+// One polygon of the scene, as the hit record names it. The scene owns the
+// form, layer and polygon.
 struct OctreeEntry {
   const IObject* form = nullptr;
   const ILayer* layer = nullptr;
   const IPolygon* polygon = nullptr;
-  CVector normal;
-  double planeD = 0.0;
+  // The polygon's vertices in order and its projection axis, copied at
+  // build time.
+  const IPoint* const* points = nullptr;
+  uint32_t pointCount = 0;
   int dominantAxis = 0;
-  std::span<const IPoint* const> vertices;
 };
 
-struct OctreeChildren;
+// A cell. The nodes live in one array, the root first; an inner node's
+// eight children follow each other in the numbering of octree_detail. 32
+// bytes and aligned to them, so that a node never straddles a cache line.
+struct alignas(32) OctreeNode {
+  // Where a leaf's entries lie in the tree's list of leaf entries. Only
+  // leaves keep a list; the order is the order the queries test in.
+  struct Run {
+    uint64_t first;
+    uint32_t count;
+  };
+  // A leaf has no centre and an inner node no list: they share the space.
+  union {
+    // Inner nodes: where the children meet.
+    double centre[3];
+    Run run = {0, 0};
+  };
+  // Inner nodes: the index of child 0. The root is no one's child, so 0
+  // marks a leaf.
+  uint32_t firstChild = 0;
 
-struct OctreeCell {
-  // Null for a leaf.
-  std::unique_ptr<OctreeChildren> children;
-  // Only leaves keep their list; an inner cell's list is freed once its
-  // children are filled. The order is the order the queries test in.
-  std::vector<const OctreeEntry*> entries;
-
-  bool IsLeaf() const { return children == nullptr; }
-};
-
-// Child i's half of each axis. "High" is the upper half; a coordinate equal
-// to the centre's belongs to the low half.
-struct OctreeChildren {
-  CVector centre;
-  std::array<OctreeCell, 8> cells;
+  bool IsLeaf() const { return firstChild == 0; }
+  CVector Centre() const { return {centre[0], centre[1], centre[2]}; }
 };
 
 namespace octree_detail {
 
+// Child i's half of each axis. "High" is the upper half; a coordinate equal
+// to the centre's belongs to the low half.
 inline constexpr bool kChildHighX[8] = {true, true, true, true, false, false, false, false};
 inline constexpr bool kChildHighY[8] = {true, false, false, true, true, false, false, true};
 inline constexpr bool kChildHighZ[8] = {true, true, false, false, true, true, false, false};
@@ -84,7 +93,7 @@ struct BoxHit {
 BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray);
 
 struct OctreeLeaf {
-  const OctreeCell* cell = nullptr;
+  const OctreeNode* node = nullptr;
   CBoundingBox box;
 };
 
@@ -102,6 +111,28 @@ enum class ShadowWalkEnd {
   reachedEnd,    // every leaf up to the distance was visited
 };
 
+// What a shadow walk calls for each hit: a reference to any callable
+// taking the record and returning whether to go on. It neither copies nor
+// allocates; the callable must outlive the walk (a lambda written in the
+// call does).
+class ShadowHitCallback {
+ public:
+  // Implicit, as std::function's is: callers simply pass a lambda.
+  template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, ShadowHitCallback>)
+  ShadowHitCallback(F&& callable)
+      : object_(const_cast<void*>(static_cast<const void*>(std::addressof(callable)))),
+        call_([](void* object, const HitRecord& hit) -> bool {
+          return (*static_cast<std::remove_reference_t<F>*>(object))(hit);
+        }) {}
+
+  bool operator()(const HitRecord& hit) const { return call_(object_, hit); }
+
+ private:
+  void* object_;
+  bool (*call_)(void*, const HitRecord&);
+};
+
 class Octree {
  public:
   static constexpr double kMaxHitDistance = 1e14;
@@ -111,13 +142,25 @@ class Octree {
   Octree() = default;
   Octree(const Octree&) = delete;
   Octree& operator=(const Octree&) = delete;
-  Octree(Octree&&) = default;
-  Octree& operator=(Octree&&) = default;
+  // The tree moved from is left a valid tree too (an empty one, or the
+  // one assigned over), as every query indexes the root.
+  Octree(Octree&& other) : Octree() { Swap(other); }
+  Octree& operator=(Octree&& other) noexcept {
+    Swap(other);
+    return *this;
+  }
 
   const CBoundingBox& GetRootBox() const { return rootBox_; }
-  const OctreeCell& GetRoot() const { return root_; }
   // The master list, in the order the build created it.
   const std::vector<OctreeEntry>& GetEntries() const { return entries_; }
+
+  // For inspection: the root, an inner node's child i, and a leaf's list
+  // as indices into GetEntries().
+  const OctreeNode& GetRoot() const { return nodes_.front(); }
+  const OctreeNode& GetChild(const OctreeNode& node, int child) const { return nodes_[node.firstChild + child]; }
+  std::span<const uint32_t> GetLeafEntries(const OctreeNode& leaf) const {
+    return {leafEntries_.data() + leaf.run.first, leaf.run.count};
+  }
 
   // The leaf that holds the point, and its box.
   OctreeLeaf FindLeaf(const CVector& point) const;
@@ -132,18 +175,36 @@ class Octree {
   // polygon listed in several leaves can be reported once per leaf. onHit
   // returns whether to go on.
   ShadowWalkEnd ShadowWalk(const Ray& ray, double distance, RenderCounters& counters,
-                           const std::function<bool(const HitRecord&)>& onHit) const;
+                           ShadowHitCallback onHit) const;
 
  private:
-  friend Octree BuildOctree(const IObList&, int, int, RenderCounters&, const OctreeBuildHooks&);
+  friend class OctreeBuilder;
 
+  // What the leaf loops read of every entry: its plane, two to a cache line.
+  struct EntryPlane {
+    CVector normal;
+    double d = 0.0;
+  };
+
+  void Swap(Octree& other) noexcept {
+    nodes_.swap(other.nodes_);
+    leafEntries_.swap(other.leafEntries_);
+    std::swap(rootBox_, other.rootBox_);
+    entries_.swap(other.entries_);
+    planes_.swap(other.planes_);
+    vertices_.swap(other.vertices_);
+  }
   template <class LeafVisitor>
   ShadowWalkEnd Walk(const Ray& ray, double maxDistance, RenderCounters& counters, LeafVisitor&& visit) const;
-  OctreeLeaf Locate(const CVector& point, const CVector& direction) const;
+  bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
+  bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
-  OctreeCell root_;
+  // An empty tree still has its root, a leaf without entries.
+  std::vector<OctreeNode> nodes_ = std::vector<OctreeNode>(1);
+  std::vector<uint32_t> leafEntries_;
   CBoundingBox rootBox_;
   std::vector<OctreeEntry> entries_;
+  std::vector<EntryPlane> planes_;
   std::vector<const IPoint*> vertices_;
 };
 

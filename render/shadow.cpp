@@ -76,8 +76,6 @@ class ShadowFilter {
 ShadowResult TraceShadow(const TraceContext& context, const Ray& ray, double distance, CVector& filter) {
   filter = CVector(1.0, 1.0, 1.0);
   ShadowFilter state(filter);
-  // One reference captured: the callback fits std::function's inline
-  // storage, so a shadow ray allocates nothing.
   const ShadowWalkEnd end = context.octree->ShadowWalk(ray, distance, *context.counters,
                                                        [&state](const HitRecord& hit) { return state.Cross(hit); });
   if (end == ShadowWalkEnd::outsideScene) return ShadowResult::outsideScene;

@@ -1,5 +1,6 @@
-// The octree: child numbering and tie rules, list order, the overlap test,
-// the slab test, nearest hits against brute force, the shadow walk, the
+// The octree: child numbering and tie rules, the lists against the overlap
+// test, the overlap test, the slab test, nearest hits against brute force,
+// the walk against a plain descent from the root, the shadow walk, the
 // counters, and empty and degenerate scenes.
 #include "render/octree.h"
 
@@ -11,6 +12,8 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "render/intersect.h"
@@ -73,19 +76,6 @@ class Scene {
     return AddPolygon(*defaultForm_, corners);
   }
 
-  std::vector<const IPolygon*> AllPolygons() const {
-    std::vector<const IPolygon*> all;
-    for (const IDrawable* item : items_) {
-      if (!item->IsKindOf(RUNTIME_CLASS(IObject))) continue;
-      for (const IDrawable* layer : static_cast<const IObject*>(item)->GetLayers()) {
-        for (const IDrawable* p : static_cast<const ILayer*>(layer)->GetPolygons()) {
-          all.push_back(static_cast<const IPolygon*>(p));
-        }
-      }
-    }
-    return all;
-  }
-
  private:
   IObList items_;
   IObject* defaultForm_ = nullptr;
@@ -130,9 +120,9 @@ bool BruteForceNearest(const std::vector<const IPolygon*>& polygons, const Ray& 
   return found;
 }
 
-std::vector<const IPolygon*> ListedPolygons(const OctreeCell& cell) {
+std::vector<const IPolygon*> ListedPolygons(const Octree& tree, const OctreeNode& leaf) {
   std::vector<const IPolygon*> listed;
-  for (const OctreeEntry* entry : cell.entries) listed.push_back(entry->polygon);
+  for (const uint32_t entry : tree.GetLeafEntries(leaf)) listed.push_back(tree.GetEntries()[entry].polygon);
   return listed;
 }
 
@@ -145,9 +135,9 @@ TEST(OctreeBuild, AnEmptySceneHasEightEmptyChildrenAndEveryRayMisses) {
   const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
   EXPECT_EQ(counters.octreeSize, 8u);
   ASSERT_FALSE(tree.GetRoot().IsLeaf());
-  for (const OctreeCell& child : tree.GetRoot().children->cells) {
-    EXPECT_TRUE(child.IsLeaf());
-    EXPECT_TRUE(child.entries.empty());
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_TRUE(tree.GetChild(tree.GetRoot(), i).IsLeaf());
+    EXPECT_TRUE(tree.GetLeafEntries(tree.GetChild(tree.GetRoot(), i)).empty());
   }
   std::mt19937 random(7);
   std::uniform_real_distribution<double> u(-0.9, 0.9);
@@ -189,48 +179,18 @@ TEST(OctreeBuild, NumbersChildrenByTheirHalvesAndSendsTiesLow) {
   RenderCounters counters;
   const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
   EXPECT_EQ(counters.octreeSize, 8u);
-  const OctreeChildren& children = *tree.GetRoot().children;
-  EXPECT_EQ(children.centre, CVector(0, 0, 0));
+  const OctreeNode& root = tree.GetRoot();
+  EXPECT_EQ(root.Centre(), CVector(0, 0, 0));
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(ListedPolygons(children.cells[i]), std::vector<const IPolygon*>{inOctant[i]}) << "child " << i;
+    EXPECT_EQ(ListedPolygons(tree, tree.GetChild(root, i)), std::vector<const IPolygon*>{inOctant[i]}) << "child " << i;
     const CVector probe(highX[i] ? 0.5 : -0.5, highY[i] ? 0.5 : -0.5, highZ[i] ? 0.5 : -0.5);
     const OctreeLeaf leaf = tree.FindLeaf(probe);
-    EXPECT_EQ(leaf.cell, &children.cells[i]) << "child " << i;
+    EXPECT_EQ(leaf.node, &tree.GetChild(root, i)) << "child " << i;
     EXPECT_EQ(leaf.box.min.x, highX[i] ? 0.0 : -1 - 1e-5);
   }
-  EXPECT_EQ(tree.FindLeaf({0, 0, 0}).cell, &children.cells[6]);
-  EXPECT_EQ(tree.FindLeaf({0.5, 0, 0}).cell, &children.cells[2]);
-  EXPECT_EQ(tree.FindLeaf({0, 0.5, 0.5}).cell, &children.cells[4]);
-}
-
-// New entries go to the front of each list: the root lists the scene's
-// polygons last first, each level below reverses its parent's order.
-TEST(OctreeBuild, ListsEntriesInAlternatingOrderPerLevel) {
-  Scene scene;
-  scene.AddCamera();
-  std::vector<const IPolygon*> made;
-  for (int i = 0; i < 5; ++i) {
-    const double z = 0.1 + 0.15 * i;
-    made.push_back(&scene.AddPolygon({{0.2, 0.2, z}, {0.8, 0.2, z}, {0.8, 0.8, z}}));
-  }
-  RenderCounters shallowCounters;
-  const Octree shallow = BuildOctree(scene.Items(), 1, 4, shallowCounters);
-  ASSERT_EQ(shallow.GetEntries().size(), 5u);
-  EXPECT_EQ(shallow.GetEntries().front().polygon, made.back());
-  EXPECT_EQ(ListedPolygons(shallow.GetRoot().children->cells[0]), made);
-
-  RenderCounters deepCounters;
-  const Octree deep = BuildOctree(scene.Items(), 2, 4, deepCounters);
-  EXPECT_EQ(deepCounters.octreeSize, 16u);
-  const OctreeCell& child = deep.GetRoot().children->cells[0];
-  ASSERT_FALSE(child.IsLeaf());
-  EXPECT_TRUE(child.entries.empty()) << "only leaves keep lists";
-  const OctreeCell& leaf = *deep.FindLeaf({0.6, 0.4, 0.4}).cell;
-  std::vector<const IPolygon*> listed = ListedPolygons(leaf);
-  ASSERT_GE(listed.size(), 2u);
-  EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end(), [&](const IPolygon* a, const IPolygon* b) {
-    return std::find(made.begin(), made.end(), a) > std::find(made.begin(), made.end(), b);
-  })) << "level 2 lists the scene's order reversed";
+  EXPECT_EQ(tree.FindLeaf({0, 0, 0}).node, &tree.GetChild(root, 6));
+  EXPECT_EQ(tree.FindLeaf({0.5, 0, 0}).node, &tree.GetChild(root, 2));
+  EXPECT_EQ(tree.FindLeaf({0, 0.5, 0.5}).node, &tree.GetChild(root, 4));
 }
 
 // Whatever the box, a polygon exactly in a centre plane lands in the cells
@@ -258,9 +218,10 @@ TEST(OctreeBuild, ListsAPolygonInACentrePlaneOnBothSidesForAnyBox) {
                       {centre.x, centre.y + quarter.y * 1.0, centre.z + quarter.z * 1.5}});
     RenderCounters counters;
     const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
-    ASSERT_EQ(tree.GetRoot().children->centre, centre);
-    const auto& cells = tree.GetRoot().children->cells;
-    if (cells[0].entries.size() != 1 || cells[4].entries.size() != 1) ++missing;
+    ASSERT_EQ(tree.GetRoot().Centre(), centre);
+    if (tree.GetLeafEntries(tree.GetChild(tree.GetRoot(), 0)).size() != 1 ||
+        tree.GetLeafEntries(tree.GetChild(tree.GetRoot(), 4)).size() != 1)
+      ++missing;
   }
   EXPECT_EQ(missing, 0);
 }
@@ -409,35 +370,6 @@ TEST(RayBoxIntersect, MissesForNaNAndInfiniteRays) {
 
 // --- Queries ---
 
-TEST(FindNearestHit, FindsAPolygonInACellFaceFromBothSides) {
-  Scene scene;
-  scene.AddCamera();
-  // Enough polygons to divide the cells on both sides of x = 0 and x = 0.5.
-  const IPolygon& wall = scene.AddPolygon(Square({0, 0.3, 0.3}, 0.2, 0));
-  const IPolygon& inner = scene.AddPolygon(Square({0.5, 0.3, 0.3}, 0.2, 0));
-  for (int i = 0; i < 12; ++i) scene.AddPolygon(Square({0.1 * (i - 6), 0.7, 0.7}, 0.05, 0));
-  for (int depth : {1, 2, 3, 5}) {
-    RenderCounters counters;
-    const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
-    HitRecord hit;
-    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.25, 0.3, 0.3}, {-1, 0, 0}), 1e14, hit, counters));
-    EXPECT_EQ(hit.polygon, &wall) << "depth " << depth;
-    EXPECT_DOUBLE_EQ(hit.t, 0.25);
-    ASSERT_TRUE(tree.FindNearestHit(MakeRay({-0.25, 0.3, 0.3}, {1, 0, 0}), 1e14, hit, counters));
-    EXPECT_EQ(hit.polygon, &wall) << "depth " << depth;
-    EXPECT_DOUBLE_EQ(hit.t, 0.25);
-    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.75, 0.3, 0.3}, {-1, 0, 0}), 1e14, hit, counters));
-    EXPECT_EQ(hit.polygon, &inner) << "depth " << depth;
-    ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.25, 0.3, 0.3}, {1, 0, 0}), 1e14, hit, counters));
-    EXPECT_EQ(hit.polygon, &inner) << "depth " << depth;
-    // Listed in the leaves on both sides of the face.
-    for (double x : {-0.01, 0.01}) {
-      const std::vector<const IPolygon*> listed = ListedPolygons(*tree.FindLeaf({x, 0.3, 0.3}).cell);
-      EXPECT_NE(std::find(listed.begin(), listed.end(), &wall), listed.end()) << "depth " << depth << " x " << x;
-    }
-  }
-}
-
 TEST(FindNearestHit, IgnoresHitsNearerThanTheMinimumDistance) {
   Scene scene;
   scene.AddCamera();
@@ -486,22 +418,11 @@ TEST(FindNearestHit, TiesGoToTheEntryListedFirst) {
   const IPolygon& second = scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.3, 2));
   RenderCounters counters;
   const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
-  const OctreeCell& leaf = *tree.FindLeaf({0.5, 0.5, 0.9}).cell;
-  ASSERT_EQ(ListedPolygons(leaf), (std::vector<const IPolygon*>{&first, &second}));
+  ASSERT_EQ(ListedPolygons(tree, *tree.FindLeaf({0.5, 0.5, 0.9}).node),
+            (std::vector<const IPolygon*>{&first, &second}));
   HitRecord hit;
   ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, 0.9}, {0, 0, -1}), 1e14, hit, counters));
   EXPECT_EQ(hit.polygon, &first);
-}
-
-TEST(FindNearestHit, FindsNothingFromOutsideTheRootBox) {
-  Scene scene;
-  scene.AddCamera();
-  scene.AddPolygon(Square({0, 0, 0}, 0.5, 2));
-  RenderCounters counters;
-  const Octree tree = BuildOctree(scene.Items(), 3, 4, counters);
-  HitRecord hit;
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0, 0, 5}, {0, 0, -1}), 1e14, hit, counters));
-  EXPECT_TRUE(tree.FindNearestHit(MakeRay({0, 0, 0.9}, {0, 0, -1}), 1e14, hit, counters));
 }
 
 TEST(FindNearestHit, SurvivesNaNZeroAndAxisAlignedDirectionsAndDegeneratePolygons) {
@@ -554,21 +475,6 @@ struct Random {
   std::mt19937 engine;
 };
 
-// Random triangles, some of them exactly on the centre planes of the cells.
-void AddRandomTriangles(Scene& scene, Random& random, int count) {
-  for (int i = 0; i < count; ++i) {
-    const CVector c = random.Point(-0.9, 0.9);
-    const double size = random.Uniform(0.02, 0.6);
-    std::vector<CVector> v = {c + random.Point(-size, size), c + random.Point(-size, size),
-                              c + random.Point(-size, size)};
-    if (i % 7 == 0) {
-      const double plane = (i % 3) * 0.5 - 0.5;
-      for (CVector& p : v) p.x = plane;
-    }
-    scene.AddPolygon(v);
-  }
-}
-
 // The cell faces along one axis of a root box from lo to hi, down to the
 // given level, computed as the build halves its boxes.
 std::vector<double> CellFaces(double lo, double hi, int levels) {
@@ -585,119 +491,234 @@ std::vector<double> CellFaces(double lo, double hi, int levels) {
   return faces;
 }
 
+double& Coordinate(CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
 // Exactly on the awkward places: polygons and ray origins in the cell faces
 // of an uneven box (where normalising a face polygon rounds), axis-aligned
-// polygons and rays, quads as well as triangles. Whatever the tree, the
-// nearest distance is the one a loop over every polygon finds.
-TEST(FindNearestHit, MatchesBruteForceOnCellFacesAndAxisAlignedGeometry) {
-  Random random(4242);
-  auto coordinate = [](CVector& v, int axis) -> double& { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; };
-  auto axisOf = [&] { return std::uniform_int_distribution<int>(0, 2)(random.engine); };
-  const CVector lo = random.Point(-1.3, -0.7), hi = random.Point(0.7, 1.3);
-  std::vector<double> faces[3];
-  for (int axis = 0; axis < 3; ++axis) {
-    CVector min = lo - CVector(1e-5, 1e-5, 1e-5), max = hi + CVector(1e-5, 1e-5, 1e-5);
-    faces[axis] = CellFaces(coordinate(min, axis), coordinate(max, axis), 4);
-  }
-  auto face = [&](int axis) {
-    return faces[axis][std::uniform_int_distribution<size_t>(0, faces[axis].size() - 1)(random.engine)];
-  };
-
-  Scene scene;
-  auto* camera = new ICamera;
-  camera->SetPosition(lo);
-  camera->SetTarget(hi);
-  camera->SetUpPoint(lo);
-  scene.Add(camera);
-  for (int i = 0; i < 160; ++i) {
-    const CVector c = random.Point(-0.6, 0.6);
-    const double size = random.Uniform(0.05, 0.5);
-    std::vector<CVector> v;
-    switch (i % 4) {
-      case 0:  // a triangle
-        v = {c + random.Point(-size, size), c + random.Point(-size, size), c + random.Point(-size, size)};
-        break;
-      case 1: {  // a parallelogram
-        const CVector u = random.Point(-size, size), w = random.Point(-size, size);
-        v = {c - u - w, c + u - w, c + u + w, c - u + w};
-        break;
-      }
-      default: {  // an axis-aligned square, every other one in a cell face
-        const int axis = axisOf();
-        v = Square(c, size, axis);
-        if (i % 4 == 3) {
-          const double plane = face(axis);
-          for (CVector& p : v) coordinate(p, axis) = plane;
+// polygons and rays, quads as well as triangles.
+class AwkwardScene {
+ public:
+  explicit AwkwardScene(unsigned seed) : random_(seed) {
+    const CVector lo = random_.Point(-1.3, -0.7), hi = random_.Point(0.7, 1.3);
+    for (int axis = 0; axis < 3; ++axis) {
+      CVector min = lo - CVector(1e-5, 1e-5, 1e-5), max = hi + CVector(1e-5, 1e-5, 1e-5);
+      faces_[axis] = CellFaces(Coordinate(min, axis), Coordinate(max, axis), 4);
+    }
+    auto* camera = new ICamera;
+    camera->SetPosition(lo);
+    camera->SetTarget(hi);
+    camera->SetUpPoint(lo);
+    scene_.Add(camera);
+    for (int i = 0; i < 160; ++i) {
+      const CVector c = random_.Point(-0.6, 0.6);
+      const double size = random_.Uniform(0.05, 0.5);
+      std::vector<CVector> v;
+      switch (i % 4) {
+        case 0:  // a triangle
+          v = {c + random_.Point(-size, size), c + random_.Point(-size, size), c + random_.Point(-size, size)};
+          break;
+        case 1: {  // a parallelogram
+          const CVector u = random_.Point(-size, size), w = random_.Point(-size, size);
+          v = {c - u - w, c + u - w, c + u + w, c - u + w};
+          break;
+        }
+        default: {  // an axis-aligned square, every other one in a cell face
+          const int axis = AnyAxis();
+          v = Square(c, size, axis);
+          if (i % 4 == 3) {
+            const double plane = Face(axis);
+            for (CVector& p : v) Coordinate(p, axis) = plane;
+          }
         }
       }
+      made_.push_back(&scene_.AddPolygon(v));
     }
-    scene.AddPolygon(v);
   }
-  const std::vector<const IPolygon*> all = scene.AllPolygons();
 
-  for (int depth : {2, 4, 7}) {
-    RenderCounters counters;
-    const Octree tree = BuildOctree(scene.Items(), depth, 4, counters);
-    int hits = 0;
-    for (int r = 0; r < 400; ++r) {
-      CVector origin = random.Point(-0.65, 0.65);
-      CVector direction = random.Direction();
-      for (int k : {3, 5}) {
-        const int axis = axisOf();
-        if (r % k == 0) coordinate(origin, axis) = face(axis);
-      }
-      if (r % 4 == 1) {
-        direction = {};
-        coordinate(direction, axisOf()) = r % 8 == 1 ? 1 : -1;
-      } else if (r % 4 == 2) {
-        coordinate(direction, axisOf()) = 0;
-        direction.Normalize();
-      }
-      if (r % 7 == 0) {  // diagonally from where three cell faces meet
-        origin = {face(0), face(1), face(2)};
-        direction = {r % 2 ? 1.0 : -1.0, r % 3 ? 1.0 : -1.0, r % 5 ? 1.0 : -1.0};
-        direction.Normalize();
-      }
-      const Ray ray{origin, direction};
-      HitRecord expected, actual;
-      const bool want = BruteForceNearest(all, ray, Octree::kMaxHitDistance, expected);
-      ASSERT_EQ(tree.FindNearestHit(ray, Octree::kMaxHitDistance, actual, counters), want)
-          << "depth " << depth << " ray " << r;
-      if (!want) continue;
-      ++hits;
-      EXPECT_NEAR(actual.t, expected.t, 1e-9) << "depth " << depth << " ray " << r;
+  const IObList& Items() const { return scene_.Items(); }
+  const std::vector<const IPolygon*>& Made() const { return made_; }
+
+  // Ray r of a sequence that starts on cell faces, runs along axes and
+  // diagonals, and leaves from where three faces meet.
+  Ray MakeRay(int r) {
+    CVector origin = random_.Point(-0.65, 0.65);
+    CVector direction = random_.Direction();
+    for (int k : {3, 5}) {
+      const int axis = AnyAxis();
+      if (r % k == 0) Coordinate(origin, axis) = Face(axis);
     }
-    EXPECT_GT(hits, 200) << "depth " << depth;
+    if (r % 4 == 1) {
+      direction = {};
+      Coordinate(direction, AnyAxis()) = r % 8 == 1 ? 1 : -1;
+    } else if (r % 4 == 2) {
+      Coordinate(direction, AnyAxis()) = 0;
+      direction.Normalize();
+    }
+    if (r % 7 == 0) {
+      origin = {Face(0), Face(1), Face(2)};
+      direction = {r % 2 ? 1.0 : -1.0, r % 3 ? 1.0 : -1.0, r % 5 ? 1.0 : -1.0};
+      direction.Normalize();
+    }
+    return {origin, direction};
+  }
+
+ private:
+  int AnyAxis() { return std::uniform_int_distribution<int>(0, 2)(random_.engine); }
+  double Face(int axis) {
+    return faces_[axis][std::uniform_int_distribution<size_t>(0, faces_[axis].size() - 1)(random_.engine)];
+  }
+
+  Random random_;
+  Scene scene_;
+  std::vector<const IPolygon*> made_;
+  std::vector<double> faces_[3];
+};
+
+// The listing rule, checked cell by cell from the root down: a child lists,
+// in the reverse of its parent's order, exactly those of the parent's
+// entries that the cube test accepts in the child's box; a cell is divided
+// when it lists more than leafLimit entries above the depth limit.
+void ExpectListsFollowTheCubeTest(const Octree& tree, const OctreeNode& node, const CBoundingBox& box,
+                                  const std::vector<uint32_t>& listed, int level, int maxDepth, size_t leafLimit) {
+  if (node.IsLeaf()) {
+    const std::span<const uint32_t> leaf = tree.GetLeafEntries(node);
+    EXPECT_EQ(std::vector<uint32_t>(leaf.begin(), leaf.end()), listed) << "level " << level;
+    EXPECT_TRUE(level == maxDepth || listed.size() <= leafLimit) << "level " << level;
+    return;
+  }
+  ASSERT_TRUE(level == 0 || (level < maxDepth && listed.size() > leafLimit)) << "level " << level;
+  for (int i = 0; i < 8; ++i) {
+    const CBoundingBox child = octree_detail::ChildBox(box, node.Centre(), i);
+    const CVector centre = (child.min + child.max) / 2, size = child.max - child.min;
+    std::vector<uint32_t> expected;
+    for (auto entry = listed.rbegin(); entry != listed.rend(); ++entry) {
+      const IPolygon& polygon = *tree.GetEntries()[*entry].polygon;
+      std::vector<CVector> v;
+      for (const IDrawable* point : polygon.GetPoints()) {
+        const CVector d = static_cast<const IPoint*>(point)->world - centre;
+        v.emplace_back(d.x / size.x, d.y / size.y, d.z / size.z);
+      }
+      const CVector& n = polygon.GetNormal();
+      if (PolygonOverlapsUnitCube(v, {n.x * size.x, n.y * size.y, n.z * size.z})) expected.push_back(*entry);
+    }
+    ExpectListsFollowTheCubeTest(tree, tree.GetChild(node, i), child, expected, level + 1, maxDepth, leafLimit);
   }
 }
 
-// A ray leaving a surface point never meets that surface again: the
-// self-intersection lies below the minimum distance.
-TEST(FindNearestHit, ARayLeavingASurfaceDoesNotHitItAgain) {
-  Random random(77);
-  Scene scene;
-  scene.AddCamera();
-  AddRandomTriangles(scene, random, 120);
-  RenderCounters counters;
-  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
-  int spawned = 0;
-  for (int r = 0; r < 3000; ++r) {
-    const Ray primary{random.Point(-0.95, 0.95), random.Direction()};
-    HitRecord first;
-    if (!tree.FindNearestHit(primary, Octree::kMaxHitDistance, first, counters)) continue;
-    for (int k = 0; k < 4; ++k) {
-      const Ray secondary{first.point, random.Direction()};
-      HitRecord next;
-      if (!tree.FindNearestHit(secondary, Octree::kMaxHitDistance, next, counters)) {
-        ++spawned;
-        continue;
+TEST(OctreeBuild, EveryCellListsWhatTheCubeTestAcceptsOfItsParentInReverse) {
+  AwkwardScene scene(4242);
+  for (int depth : {2, 4, 7}) {
+    for (int leafLimit : {1, 4}) {
+      RenderCounters counters;
+      const Octree tree = BuildOctree(scene.Items(), depth, leafLimit, counters);
+      // The master list and the root's: the scene's polygons last first.
+      ASSERT_EQ(tree.GetEntries().size(), scene.Made().size());
+      std::vector<uint32_t> all(tree.GetEntries().size());
+      for (uint32_t i = 0; i < all.size(); ++i) {
+        all[i] = i;
+        EXPECT_EQ(tree.GetEntries()[i].polygon, scene.Made()[all.size() - 1 - i]);
       }
-      ++spawned;
-      EXPECT_GE(next.t, kMinHitDistance);
-      EXPECT_NE(next.polygon, first.polygon) << "ray " << r;
+      ExpectListsFollowTheCubeTest(tree, tree.GetRoot(), tree.GetRootBox(), all, 0, depth, leafLimit);
     }
   }
-  EXPECT_GT(spawned, 1000);
+}
+
+// --- The walk ---
+
+using Crossings = std::vector<std::pair<const IPolygon*, double>>;
+
+// The walk as plainly stated: each leaf found by a descent from the root,
+// left through the nearest faces of its box ahead, the next point put onto
+// those faces and never moved against the ray. What it reports and counts
+// is what the shadow walk must report and count.
+Crossings PlainWalk(const Octree& tree, const Ray& ray, double distance, RenderCounters& counters) {
+  Crossings crossed;
+  ++counters.octreeHits;
+  const BoxHit root = RayBoxIntersect(tree.GetRootBox(), ray);
+  if (!root.hit || root.entry != root.exit) return crossed;
+  const double limit = std::min(root.exit, distance);
+  CVector p = ray.origin, d = ray.direction, o = ray.origin;
+  auto high = [](double p, double c, double d) { return p > c || (p == c && d > 0.0); };
+  for (;;) {
+    const OctreeNode* node = &tree.GetRoot();
+    CBoundingBox box = tree.GetRootBox();
+    while (!node->IsLeaf()) {
+      const CVector c = node->Centre();
+      const int i = octree_detail::ChildIndex(high(p.x, c.x, d.x), high(p.y, c.y, d.y), high(p.z, c.z, d.z));
+      box = octree_detail::ChildBox(box, c, i);
+      node = &tree.GetChild(*node, i);
+    }
+    ++counters.octreeHits;
+    double exit = std::numeric_limits<double>::infinity();
+    unsigned exitAxes = 0;
+    CVector face;  // ahead on each axis
+    for (int a = 0; a < 3; ++a) {
+      Coordinate(face, a) = Coordinate(d, a) > 0 ? Coordinate(box.max, a) : Coordinate(box.min, a);
+      if (Coordinate(d, a) == 0.0) continue;
+      const double t = (Coordinate(face, a) - Coordinate(o, a)) / Coordinate(d, a);
+      exitAxes = t < exit ? 1u << a : t == exit ? exitAxes | 1u << a : exitAxes;
+      exit = std::min(exit, t);
+    }
+    const double window = std::min(exit + 1e-5, distance);
+    for (const uint32_t entry : tree.GetLeafEntries(*node)) {
+      const IPolygon* polygon = tree.GetEntries()[entry].polygon;
+      double t;
+      HitRecord hit;
+      if (!IntersectPlane(*polygon, ray, t) || !(t >= kMinHitDistance && t < window)) continue;
+      ++counters.polygonHitTests;
+      if (!ContainsHit(*polygon, hit, ray, t)) continue;
+      ++counters.polygonHits;
+      crossed.emplace_back(polygon, t);
+    }
+    if (limit <= exit) return crossed;
+    CVector next = ray.At(exit);
+    bool advanced = false;
+    for (int a = 0; a < 3; ++a) {
+      double& n = Coordinate(next, a);
+      if (exitAxes >> a & 1) n = Coordinate(face, a);
+      if (Coordinate(d, a) > 0) n = std::max(n, Coordinate(p, a));
+      if (Coordinate(d, a) < 0) n = std::min(n, Coordinate(p, a));
+      advanced = advanced || ((exitAxes >> a & 1) && n != Coordinate(p, a));
+    }
+    if (!advanced) return crossed;
+    p = next;
+  }
+}
+
+// Whatever the tree, the nearest distance is the one a loop over every
+// polygon finds. And though the walk finds each next leaf from the one
+// before, it visits the very leaves, and reports and counts the very hits,
+// of a descent from the root: for rays through cell faces, edges and
+// corners, and for rays leaving a surface.
+TEST(OctreeQueries, MatchBruteForceAndThePlainWalkOnCellFacesEdgesAndCorners) {
+  AwkwardScene scene(4242);
+  for (int depth : {2, 4, 7}) {
+    RenderCounters built;
+    const Octree tree = BuildOctree(scene.Items(), depth, depth == 7 ? 2 : 4, built);
+    int hits = 0;
+    for (int r = 0; r < 500; ++r) {
+      Ray ray = scene.MakeRay(r);
+      HitRecord expected, actual;
+      const bool want = BruteForceNearest(scene.Made(), ray, Octree::kMaxHitDistance, expected);
+      ASSERT_EQ(tree.FindNearestHit(ray, Octree::kMaxHitDistance, actual, built), want) << depth << " ray " << r;
+      if (want) {
+        ++hits;
+        EXPECT_NEAR(actual.t, expected.t, 1e-9) << "depth " << depth << " ray " << r;
+        if (r % 2) ray = {actual.point, ray.direction};
+      }
+      for (double distance : {Octree::kMaxHitDistance, 0.4}) {
+        RenderCounters walked, counted;
+        Crossings crossed;
+        tree.ShadowWalk(ray, distance, walked, [&](const HitRecord& h) {
+          crossed.emplace_back(h.polygon, h.t);
+          return true;
+        });
+        EXPECT_EQ(crossed, PlainWalk(tree, ray, distance, counted)) << "depth " << depth << " ray " << r;
+        EXPECT_EQ(walked, counted) << "depth " << depth << " ray " << r;
+      }
+    }
+    EXPECT_GT(hits, 250) << "depth " << depth;
+  }
 }
 
 // --- Counters ---
@@ -771,35 +792,6 @@ TEST(ShadowWalk, ReportsAPolygonOnceForEachLeafWhoseWindowHoldsItsHit) {
   EXPECT_EQ(seen.size(), 1u);
 
   EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -5}, {0, 0, 1}), 10, counters, collect), ShadowWalkEnd::outsideScene);
-}
-
-TEST(ShadowWalk, SeesEverySurfaceBetweenThePointAndTheLight) {
-  Random random(31);
-  Scene scene;
-  scene.AddCamera();
-  AddRandomTriangles(scene, random, 120);
-  const std::vector<const IPolygon*> all = scene.AllPolygons();
-  RenderCounters counters;
-  const Octree tree = BuildOctree(scene.Items(), 6, 4, counters);
-  for (int r = 0; r < 1000; ++r) {
-    const CVector from = random.Point(-0.9, 0.9);
-    const CVector to = random.Point(-0.9, 0.9);
-    const double distance = (to - from).Length();
-    const Ray ray = MakeRay(from, to - from);
-    std::vector<const IPolygon*> seen;
-    tree.ShadowWalk(ray, distance, counters, [&](const HitRecord& hit) {
-      EXPECT_LT(hit.t, distance);
-      seen.push_back(hit.polygon);
-      return true;
-    });
-    for (const IPolygon* polygon : all) {
-      double t;
-      HitRecord hit;
-      if (!IntersectPlane(*polygon, ray, t) || !(t >= 1e-4 && t < distance - 1e-4)) continue;
-      if (!ContainsHit(*polygon, hit, ray, t)) continue;
-      EXPECT_NE(std::find(seen.begin(), seen.end(), polygon), seen.end()) << "ray " << r;
-    }
-  }
 }
 
 // From a lit point of a closed convex form the way to the light is clear:
