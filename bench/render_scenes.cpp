@@ -25,6 +25,7 @@ namespace {
 
 constexpr const char* kSphereSettingsFile = "BENCH.RDR";
 constexpr const char* kSphereSkyFile = "BENCH.ENV";
+constexpr const char* kStarrySkyFile = "BENCHSTR.ENV";
 constexpr const char* kGroundMaterialFile = "BENCHGND.MAT";
 constexpr const char* kMirrorMaterialFile = "BENCHMIR.MAT";
 constexpr const char* kHighSettingsFile = "BENCHHI.RDR";
@@ -46,12 +47,13 @@ MaterialSettings Mirror() {
   return s;
 }
 
-EnvironmentSettings PlainSky(bool shadows) {
+EnvironmentSettings PlainSky(bool shadows, double stars = 0) {
   EnvironmentSettings s;
   s.name = "Bench sky";
   s.shadows = shadows;
   s.horizon = {150, 180, 220};
   s.ambientLight = {30, 30, 30};
+  s.stars = stars;
   return s;
 }
 
@@ -90,6 +92,7 @@ BenchStore::BenchStore()
   RecordingUi ui;
   ok_ = store::BuildStore(storeDir_, ui) && WriteSettings<CEnvironment>(PlainSky(true), File(kSphereSkyFile), ui) &&
         WriteSettings<CEnvironment>(PlainSky(false), File(kFlatSkyFile), ui) &&
+        WriteSettings<CEnvironment>(PlainSky(true, 3), File(kStarrySkyFile), ui) &&
         WriteSettings<CMaterialDoc>(Ground(), File(kGroundMaterialFile), ui) &&
         WriteSettings<CMaterialDoc>(Mirror(), File(kMirrorMaterialFile), ui);
 }
@@ -104,12 +107,12 @@ std::string BenchStore::File(const std::string& name) const {
 }
 
 bool BuildSphereScene(const BenchStore& store, Workspace& ws, int sphereDivisions, int octreeLimit,
-                      Supersampling supersampling, bool secondSphere) {
+                      Supersampling supersampling, bool secondSphere, bool stars) {
   RecordingUi ui;
   const RenderSettings settings = PictureSettings(640, 480, octreeLimit, supersampling);
   if (!WriteSettings<CRenderDoc>(settings, store.File(kSphereSettingsFile), ui)) return false;
   ws.GetRenderLink().SetFileName(kSphereSettingsFile);
-  ws.GetEnvironmentLink().SetFileName(kSphereSkyFile);
+  ws.GetEnvironmentLink().SetFileName(stars ? kStarrySkyFile : kSphereSkyFile);
   AddViewAndKeyLight(ws);
   store::AddLight(ws, "Fill", {4, -3, 5}, {110, 110, 120});
 

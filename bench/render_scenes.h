@@ -50,9 +50,11 @@ inline constexpr int kSphereOctreeLimit = 8;
 // x 10 divisions, seen from (0, -4.5, 2.2) through a 50 degree horizontal
 // field of view, two lights, shadows on; a 640 x 480 picture, depth limit
 // 3. With secondSphere, a second mirror sphere of radius 0.6 stands at
-// (1.7, 1.3, 0.6). False when its settings file could not be written.
+// (1.7, 1.3, 0.6); with stars, 3 % of the sky's samples are stars. False
+// when its settings file could not be written.
 bool BuildSphereScene(const BenchStore& store, Workspace& ws, int sphereDivisions, int octreeLimit,
-                      Supersampling supersampling = Supersampling::none, bool secondSphere = false);
+                      Supersampling supersampling = Supersampling::none, bool secondSphere = false,
+                      bool stars = false);
 
 // The same view of an undivided plane and a small sphere of 16 x 8, without
 // shadows, at width x height with "High" supersampling: cheap to trace, so

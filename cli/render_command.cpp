@@ -327,7 +327,8 @@ class RenderTimes {
       tracingStart_ = stamped.posted;
       if (octreeStart_) octreeEnd_ = stamped.posted;
     }
-    if (message.wParam == kOctreePhase) octreeStart_ = stamped.posted;
+    // The reduction at the end has the same weight as the octree build.
+    if (message.wParam == kOctreePhase && !octreeStart_) octreeStart_ = stamped.posted;
   }
   double WallSeconds() const { return Seconds(begin_, end_); }
   double OctreeSeconds() const { return Seconds(octreeStart_, octreeEnd_); }

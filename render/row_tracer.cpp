@@ -1,9 +1,10 @@
 // Row-by-row tracing on one thread or several.
 //
-// With several threads, workers take rows in order and trace them into the
-// slots of a window of rows; the calling thread hands the rows over in order
-// as they complete, and a worker waits while its next row would fall outside
-// the window, so memory stays flat in the size of the picture.
+// With several threads, the calling thread and its workers take rows in
+// order and trace them into the slots of a window of rows; between its own
+// rows the calling thread hands over, in order, the rows that are complete.
+// A worker waits while its next row would fall outside the window, so
+// memory stays flat in the size of the picture.
 //
 // Stars draw from one random sequence in the order a render on one thread
 // meets background rays, which a worker cannot know while earlier rows are
@@ -38,8 +39,9 @@ uint8_t SampleByte(double v) {
 
 namespace {
 
-// The window holds rows for about this many bytes, and never fewer than
-// the threads need to keep busy.
+// The window holds rows for about this many bytes, within 4 and 16 rows a
+// thread: enough that no thread waits while the calling thread traces a
+// row before its next hand-over.
 constexpr size_t kWindowBytes = size_t{16} << 20;
 // More threads than this would only wait on each other.
 constexpr int kMaxThreads = 256;
@@ -89,25 +91,27 @@ class ParallelRows {
  public:
   ParallelRows(const RowTraceSetup& setup, int threads)
       : setup_(setup), threads_(threads), stars_(DrawsStars(*setup.context.environment)) {
+    const size_t n = static_cast<size_t>(threads);
     const size_t rowBytes = static_cast<size_t>(setup.width) * (3 + (stars_ ? sizeof(uint32_t) : 0));
-    const size_t wanted = std::max<size_t>(2 * static_cast<size_t>(threads), kWindowBytes / rowBytes);
-    const size_t window = std::min<size_t>(std::min<size_t>(wanted, 4 * static_cast<size_t>(threads)),
-                                           static_cast<size_t>(setup.height));
-    slots_.resize(std::max<size_t>(window, 1));
+    const size_t affordable = std::clamp<size_t>(kWindowBytes / rowBytes, 4 * n, 16 * n);
+    slots_.resize(std::min<size_t>(affordable, static_cast<size_t>(setup.height)));
   }
 
+  // The calling thread is one of the tracing threads; between its rows it
+  // hands over whatever rows are ready, so no thread is woken per row.
   void Run(const RowHandler& takeRow) {
-    if (setup_.job != nullptr) setup_.job->AddRenderThreads(threads_);
+    const int helpers = threads_ - 1;
+    if (setup_.job != nullptr) setup_.job->AddRenderThreads(helpers);
     std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(threads_));
+    workers.reserve(static_cast<size_t>(helpers));
     try {
-      for (int i = 0; i < threads_; ++i) workers.emplace_back([this] { Work(); });
-      HandOver(takeRow);
+      for (int i = 0; i < helpers; ++i) workers.emplace_back([this] { Work(); });
+      TraceAndHandOver(takeRow);
     } catch (...) {
-      Finish(workers);
+      Finish(workers, helpers);
       throw;
     }
-    Finish(workers);
+    Finish(workers, helpers);
     if (failure_) std::rethrow_exception(failure_);
   }
 
@@ -119,18 +123,35 @@ class ParallelRows {
     RenderCounters counters;
   };
 
+  // What one tracing thread keeps. The counters are copied into the slot
+  // when a row is done: the slots lie side by side, and threads bumping
+  // counters in neighbouring slots would fight over their cache lines.
+  struct Tracer {
+    explicit Tracer(const TraceContext& base) : context(base) {
+      context.counters = &counters;
+      context.random = nullptr;
+      context.deferredStarRays = nullptr;
+    }
+    TraceContext context;
+    RenderCounters counters;
+  };
+
   Slot& SlotOf(int32_t row) { return slots_[static_cast<size_t>(row) % slots_.size()]; }
+  // Caller holds mutex_.
+  bool CanTakeRow() const {
+    return !stopping_ && next_ < setup_.height && next_ < handedOver_ + static_cast<int32_t>(slots_.size());
+  }
 
   // Stops the workers and waits for them; the ones that never started
   // were never counted.
-  void Finish(std::vector<std::thread>& workers) {
+  void Finish(std::vector<std::thread>& workers, int helpers) {
     {
       std::lock_guard lock(mutex_);
       stopping_ = true;
     }
     workFreed_.notify_all();
     for (std::thread& worker : workers) worker.join();
-    if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(threads_ - static_cast<int>(workers.size()));
+    if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(helpers - static_cast<int>(workers.size()));
   }
 
   // A wait for another thread, which counts as held while the job is paused.
@@ -142,33 +163,30 @@ class ParallelRows {
     if (setup_.job != nullptr) setup_.job->EndIdle();
   }
 
+  // Takes the next row and traces it into its slot; the lock is released
+  // meanwhile. Caller holds the lock and has checked CanTakeRow.
+  void TraceNextRow(std::unique_lock<std::mutex>& lock, Tracer& tracer) {
+    const int32_t row = next_++;
+    Slot& slot = SlotOf(row);
+    lock.unlock();
+    const size_t width = static_cast<size_t>(setup_.width);
+    slot.rgb.resize(width * 3);
+    if (stars_) slot.starRays.resize(width);
+    tracer.counters = {};
+    TraceRow(setup_, tracer.context, row, slot.rgb.data(), stars_ ? slot.starRays.data() : nullptr);
+    lock.lock();
+    slot.counters = tracer.counters;
+    slot.traced = true;
+  }
+
   void Work() {
-    RenderCounters unused;
-    TraceContext context = setup_.context;
-    context.counters = &unused;
-    context.random = nullptr;
-    context.deferredStarRays = nullptr;
+    Tracer tracer(setup_.context);
     try {
+      std::unique_lock lock(mutex_);
       for (;;) {
-        std::unique_lock lock(mutex_);
-        Await(lock, workFreed_, [this] {
-          return stopping_ || next_ >= setup_.height || next_ < handedOver_ + static_cast<int32_t>(slots_.size());
-        });
-        if (stopping_ || next_ >= setup_.height) break;
-        const int32_t row = next_++;
-        Slot& slot = SlotOf(row);
-        lock.unlock();
-
-        const size_t width = static_cast<size_t>(setup_.width);
-        slot.rgb.resize(width * 3);
-        if (stars_) slot.starRays.resize(width);
-        slot.counters = {};
-        context.counters = &slot.counters;
-        TraceRow(setup_, context, row, slot.rgb.data(), stars_ ? slot.starRays.data() : nullptr);
-
-        lock.lock();
-        slot.traced = true;
-        lock.unlock();
+        Await(lock, workFreed_, [this] { return stopping_ || next_ >= setup_.height || CanTakeRow(); });
+        if (!CanTakeRow()) break;
+        TraceNextRow(lock, tracer);
         rowDone_.notify_all();
       }
     } catch (...) {
@@ -181,26 +199,29 @@ class ParallelRows {
     if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(1);
   }
 
-  void HandOver(const RowHandler& takeRow) {
-    for (int32_t row = 0; row < setup_.height; ++row) {
-      Slot& slot = SlotOf(row);
-      {
-        std::unique_lock lock(mutex_);
-        Await(lock, rowDone_, [&] { return slot.traced || failure_ != nullptr; });
-        if (failure_) return;
-      }
-      // A row that finished as the pause began waits for the resume.
-      if (setup_.job != nullptr) setup_.job->WaitWhilePaused();
-      if (stars_) PlaceStars(row, slot);
-      const bool goOn = takeRow(row, slot.rgb, slot.counters);
-      {
-        std::lock_guard lock(mutex_);
+  void TraceAndHandOver(const RowHandler& takeRow) {
+    Tracer tracer(setup_.context);
+    std::unique_lock lock(mutex_);
+    while (handedOver_ < setup_.height && failure_ == nullptr) {
+      Slot& slot = SlotOf(handedOver_);
+      if (slot.traced) {
+        const int32_t row = handedOver_;
+        lock.unlock();
+        // A row that finished as the pause began waits for the resume.
+        if (setup_.job != nullptr) setup_.job->WaitWhilePaused();
+        if (stars_) PlaceStars(row, slot);
+        const bool goOn = takeRow(row, slot.rgb, slot.counters);
+        lock.lock();
         slot.traced = false;
         handedOver_ = row + 1;
         if (!goOn) stopping_ = true;
+        workFreed_.notify_all();
+        if (!goOn) return;
+      } else if (CanTakeRow()) {
+        TraceNextRow(lock, tracer);
+      } else {
+        Await(lock, rowDone_, [&] { return slot.traced || failure_ != nullptr; });
       }
-      workFreed_.notify_all();
-      if (!goOn) return;
     }
   }
 

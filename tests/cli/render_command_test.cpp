@@ -132,6 +132,7 @@ TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
                                               "Primary Rays/s", "Reflected Rays/s", "Transmitted Rays/s",
                                               "Shadow Rays/s", "All Rays/s", "Peak Memory"}));
   ASSERT_EQ(values.size(), 11u) << run.out;
+  const std::string octreeTime = values[2];
   values.erase(values.begin() + 2);
   values.erase(values.begin() + 3);
 
@@ -145,6 +146,7 @@ TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
            digits(s.substr(dot + 1, 3));
   };
   EXPECT_TRUE(seconds(values[1])) << values[1];
+  EXPECT_TRUE(seconds(octreeTime)) << octreeTime;
   EXPECT_TRUE(seconds(values[2])) << values[2];
   EXPECT_TRUE(digits(values[3]) && values[3] != "0") << values[3];
   EXPECT_EQ((std::vector<std::string>{values[4], values[5], values[6]}), (std::vector<std::string>{"0", "0", "0"}));
