@@ -3,9 +3,15 @@
 #include "render/octree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "render/intersect.h"
 #include "scene/camera.h"
@@ -231,6 +237,107 @@ BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
 
 // --- Building ---
 
+// A few threads that run the build's tasks. A thread that waits for tasks
+// of its own to finish runs queued tasks meanwhile, so tasks may fork and
+// join at any depth without tying up a thread. Worker 0 is the thread that
+// made the pool.
+class BuildPool {
+ public:
+  using Task = std::function<void(size_t worker)>;
+
+  // Counts the tasks of one fork that have not finished.
+  struct Join {
+    int remaining = 0;  // under the pool's mutex
+  };
+
+  BuildPool(int threads, std::function<void()> waitWhilePaused) : waitWhilePaused_(std::move(waitWhilePaused)) {
+    for (int i = 1; i < threads; ++i) threads_.emplace_back([this, i] { Work(static_cast<size_t>(i)); });
+  }
+  ~BuildPool() {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  BuildPool(const BuildPool&) = delete;
+  BuildPool& operator=(const BuildPool&) = delete;
+
+  void Fork(Join& join, Task task) {
+    {
+      std::lock_guard lock(mutex_);
+      ++join.remaining;
+      queue_.push_back({std::move(task), &join});
+    }
+    changed_.notify_all();
+  }
+
+  // Runs queued tasks until every task forked with join has finished;
+  // between them calls `between`. Passes on the first failure of a task.
+  void Wait(Join& join, size_t worker, const std::function<void()>& between = {}) {
+    std::unique_lock lock(mutex_);
+    while (join.remaining > 0) {
+      if (!queue_.empty()) {
+        RunFront(lock, worker);
+      } else {
+        changed_.wait(lock);
+      }
+      if (between) {
+        lock.unlock();
+        between();
+        lock.lock();
+      }
+    }
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  struct Queued {
+    Task task;
+    Join* join;
+  };
+
+  // Caller holds the lock; released while the task runs.
+  void RunFront(std::unique_lock<std::mutex>& lock, size_t worker) {
+    Queued queued = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    try {
+      queued.task(worker);
+    } catch (...) {
+      std::lock_guard failed(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+    }
+    lock.lock();
+    --queued.join->remaining;
+    changed_.notify_all();
+  }
+
+  void Work(size_t worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      if (waitWhilePaused_) {
+        lock.unlock();
+        waitWhilePaused_();
+        lock.lock();
+        if (queue_.empty()) continue;
+      }
+      RunFront(lock, worker);
+    }
+  }
+
+  std::function<void()> waitWhilePaused_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Queued> queue_;
+  bool closing_ = false;
+  std::exception_ptr failure_;
+};
+
 // Builds the tree depth first, as the cells are numbered. Each level has a
 // list of its own that it reuses for all its cells, so the build allocates
 // only as its lists, nodes and leaf entries grow.
@@ -246,7 +353,12 @@ class OctreeBuilder {
   void Run() {
     std::vector<uint32_t> all(tree_.entries_.size());
     for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
-    Subdivide(0, tree_.rootBox_, 1, all);
+    if (hooks_.threads <= 1) {
+      Output out{tree_.nodes_, tree_.leafEntries_, counters_.octreeSize};
+      Subdivide(out, callerScratch_, 0, tree_.rootBox_, 1, all);
+    } else {
+      RunInParallel(all);
+    }
   }
 
  private:
@@ -267,16 +379,16 @@ class OctreeBuilder {
     CVector size;
   };
 
-  bool Overlaps(uint32_t entry, const Cube& cube) {
+  bool Overlaps(uint32_t entry, const Cube& cube, std::vector<CVector>& vertices) const {
     const Shape& shape = shapes_[entry];
-    scratch_.clear();
+    vertices.clear();
     for (uint32_t i = 0; i < shape.vertexCount; ++i) {
       const CVector d = tree_.vertices_[shape.firstVertex + i]->world - cube.centre;
-      scratch_.emplace_back(d.x / cube.size.x, d.y / cube.size.y, d.z / cube.size.z);
+      vertices.emplace_back(d.x / cube.size.x, d.y / cube.size.y, d.z / cube.size.z);
     }
     const CVector& n = tree_.planes_[entry].normal;
     const CVector normal(n.x * cube.size.x, n.y * cube.size.y, n.z * cube.size.z);
-    return octree_detail::PolygonOverlapsUnitCube(scratch_, normal);
+    return octree_detail::PolygonOverlapsUnitCube(vertices, normal);
   }
 
   // The face test of the overlap test without its divisions, for the two
@@ -345,59 +457,221 @@ class OctreeBuilder {
     }
   };
 
-  // Recursion is bounded by maxDepth, at most Octree::kMaxDepthLimit.
-  void Subdivide(uint32_t node, const CBoundingBox& box, int level, std::span<const uint32_t> entries) {
-    std::vector<OctreeNode>& nodes = tree_.nodes_;
-    const CVector centre = (box.min + box.max) / 2;
-    const auto first = static_cast<uint32_t>(nodes.size());
-    nodes[node].centre[0] = centre.x;
-    nodes[node].centre[1] = centre.y;
-    nodes[node].centre[2] = centre.z;
-    nodes[node].firstChild = first;
-    nodes.resize(nodes.size() + 8);
-    counters_.octreeSize += 8;
-    std::vector<uint32_t>& list = lists_[level];
-    std::vector<uint8_t>& reach = reach_[level];
-    const HalfLimits limits(box, centre);
+  // The lists one thread works with, one of each per level.
+  struct Scratch {
+    // The lists of the cells being filled.
+    std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists;
+    // For each entry of the cell being divided, the halves it may reach
+    // (HalfLimits::Reach).
+    std::array<std::vector<uint8_t>, Octree::kMaxDepthLimit + 1> reach;
+    // The normalised vertices of one polygon; grows to the largest.
+    std::vector<CVector> vertices;
+  };
+
+  // Where a subdivision puts the cells it makes.
+  struct Output {
+    std::vector<OctreeNode>& nodes;
+    std::vector<uint32_t>& leafEntries;
+    uint64_t& cells;
+  };
+
+  static unsigned ChildHalves(int child) {
+    return 1u << int(octree_detail::kChildHighX[child]) | 4u << int(octree_detail::kChildHighY[child]) |
+           16u << int(octree_detail::kChildHighZ[child]);
+  }
+
+  // The entries of a cell's list that overlap its child's box, last first:
+  // each entry goes to the front of the child's list, so a child lists its
+  // entries in the reverse of its parent's order.
+  void FillChildList(std::vector<uint32_t>& list, std::span<const uint32_t> entries, std::span<const uint8_t> reach,
+                     const CBoundingBox& childBox, int child, Scratch& scratch) const {
+    const Cube cube(childBox);
+    const unsigned needed = ChildHalves(child);
+    list.clear();
+    for (size_t k = entries.size(); k-- > 0;) {
+      if ((reach[k] & needed) == needed && Overlaps(entries[k], cube, scratch.vertices)) list.push_back(entries[k]);
+    }
+  }
+
+  void ReachOf(std::vector<uint8_t>& reach, std::span<const uint32_t> entries, const HalfLimits& limits) const {
     reach.resize(entries.size());
     for (size_t k = 0; k < entries.size(); ++k) reach[k] = static_cast<uint8_t>(limits.Reach(shapes_[entries[k]]));
+  }
+
+  // Asked once a child's list is filled. Only the thread that called the
+  // build asks the hook (which may poll a key); the others only hold while
+  // the render is paused.
+  bool StopAsked() {
+    if (std::this_thread::get_id() == caller_) {
+      if (hooks_.stopRequested && hooks_.stopRequested()) stop_ = true;
+    } else if (hooks_.waitWhilePaused) {
+      hooks_.waitWhilePaused();
+    }
+    return stop_;
+  }
+
+  // Makes node's eight children; returns the first.
+  static uint32_t AddChildren(Output& out, uint32_t node, const CVector& centre) {
+    const auto first = static_cast<uint32_t>(out.nodes.size());
+    out.nodes[node].centre[0] = centre.x;
+    out.nodes[node].centre[1] = centre.y;
+    out.nodes[node].centre[2] = centre.z;
+    out.nodes[node].firstChild = first;
+    out.nodes.resize(out.nodes.size() + 8);
+    out.cells += 8;
+    return first;
+  }
+
+  static void MakeLeaf(Output& out, uint32_t node, std::span<const uint32_t> list) {
+    out.nodes[node].run = {out.leafEntries.size(), static_cast<uint32_t>(list.size())};
+    out.leafEntries.insert(out.leafEntries.end(), list.begin(), list.end());
+  }
+
+  // Recursion is bounded by maxDepth, at most Octree::kMaxDepthLimit.
+  void Subdivide(Output& out, Scratch& scratch, uint32_t node, const CBoundingBox& box, int level,
+                 std::span<const uint32_t> entries) {
+    const CVector centre = (box.min + box.max) / 2;
+    const uint32_t first = AddChildren(out, node, centre);
+    std::vector<uint32_t>& list = scratch.lists[level];
+    std::vector<uint8_t>& reach = scratch.reach[level];
+    ReachOf(reach, entries, HalfLimits(box, centre));
     for (int i = 0; i < 8; ++i) {
       const CBoundingBox childBox = octree_detail::ChildBox(box, centre, i);
-      const Cube cube(childBox);
-      const unsigned needed = 1u << int(octree_detail::kChildHighX[i]) | 4u << int(octree_detail::kChildHighY[i]) |
-                              16u << int(octree_detail::kChildHighZ[i]);
-      // Each entry goes to the front of the child's list, so a child lists
-      // its entries in the reverse of its parent's order.
-      list.clear();
-      for (size_t k = entries.size(); k-- > 0;) {
-        if ((reach[k] & needed) == needed && Overlaps(entries[k], cube)) list.push_back(entries[k]);
-      }
-      if (hooks_.stopRequested && hooks_.stopRequested()) stop_ = true;
-      if (level < maxDepth_ && !stop_ && list.size() > leafLimit_) {
-        Subdivide(first + i, childBox, level + 1, list);
+      FillChildList(list, entries, reach, childBox, i, scratch);
+      if (StopAsked() || !(level < maxDepth_) || list.size() <= leafLimit_) {
+        MakeLeaf(out, first + i, list);
       } else {
-        nodes[first + i].run = {tree_.leafEntries_.size(), static_cast<uint32_t>(list.size())};
-        tree_.leafEntries_.insert(tree_.leafEntries_.end(), list.begin(), list.end());
+        Subdivide(out, scratch, first + i, childBox, level + 1, list);
       }
       if (level == 1 && hooks_.reportPosition) hooks_.reportPosition((i + 1) * 125);
     }
   }
+
+  // --- Building on several threads ---
+  //
+  // The cells of the first levels are divided by tasks, one per child,
+  // each into a part of the tree of its own; the parts are put together in
+  // child order afterwards, so the tree is the same for every thread count.
+
+  // A cell and what lies below it. nodes[0] is the cell itself; its
+  // descendants follow in blocks of eight. Parts made by tasks of their own
+  // hang from the nodes named in `parts`.
+  struct Part {
+    std::vector<OctreeNode> nodes = std::vector<OctreeNode>(1);
+    std::vector<uint32_t> leafEntries;
+    uint64_t cells = 0;
+    // The cell's own list, read by the tasks of its children.
+    std::vector<uint32_t> list;
+    std::vector<std::pair<uint32_t, std::unique_ptr<Part>>> parts;
+  };
+
+  // Cells above this level are divided by a task for each child.
+  static constexpr int kTaskLevels = 2;
+
+  void RunInParallel(std::span<const uint32_t> all);
+  void DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
+                     Scratch& scratch);
+  void BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child, int level,
+                  std::span<const uint32_t> entries, std::span<const uint8_t> reach, Scratch& scratch);
+  void Place(Part& part, uint32_t slot);
 
   Octree& tree_;
   int maxDepth_;
   size_t leafLimit_;
   RenderCounters& counters_;
   const OctreeBuildHooks& hooks_;
-  bool stop_ = false;
+  const std::thread::id caller_ = std::this_thread::get_id();
+  std::atomic<bool> stop_{false};
   std::vector<Shape> shapes_;
-  // The lists of the cells being filled, one per level.
-  std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists_;
-  // For each entry of the cell being divided at each level, the halves it
-  // may reach (HalfLimits::Reach).
-  std::array<std::vector<uint8_t>, Octree::kMaxDepthLimit + 1> reach_;
-  // The normalised vertices of one polygon; grows to the largest.
-  std::vector<CVector> scratch_;
+  Scratch callerScratch_;
+  // While building on several threads: the pool, and each worker's lists.
+  std::unique_ptr<BuildPool> pool_;
+  std::vector<Scratch> scratches_;
 };
+
+void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
+  const int threads = std::min(hooks_.threads, 64);
+  pool_ = std::make_unique<BuildPool>(threads, hooks_.waitWhilePaused);
+  scratches_.resize(static_cast<size_t>(threads));
+  Part root;
+  DivideByTasks(root, tree_.rootBox_, 1, all, scratches_[0]);
+  pool_.reset();
+  scratches_.clear();
+  tree_.nodes_.assign(1, OctreeNode{});
+  tree_.leafEntries_.clear();
+  Place(root, 0);
+}
+
+// Divides the cell that is part.nodes[0] with one task for each child. The
+// thread that called the build reports the first level's progress as its
+// children finish, in their order.
+void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
+                                  Scratch& scratch) {
+  Output out{part.nodes, part.leafEntries, part.cells};
+  const CVector centre = (box.min + box.max) / 2;
+  const uint32_t first = AddChildren(out, 0, centre);
+  std::vector<uint8_t> reach;
+  ReachOf(reach, entries, HalfLimits(box, centre));
+  std::array<std::unique_ptr<Part>, 8> children;
+  std::array<std::atomic<bool>, 8> finished{};
+  BuildPool::Join join;
+  for (int i = 0; i < 8; ++i) {
+    children[i] = std::make_unique<Part>();
+    pool_->Fork(join, [&, i](size_t worker) {
+      BuildChild(*children[i], box, centre, i, level, entries, reach, scratches_[worker]);
+      finished[i] = true;
+    });
+  }
+  int reported = 0;
+  auto report = [&] {
+    if (level != 1 || std::this_thread::get_id() != caller_) return;
+    for (; reported < 8 && finished[reported]; ++reported)
+      if (hooks_.reportPosition) hooks_.reportPosition((reported + 1) * 125);
+  };
+  pool_->Wait(join, static_cast<size_t>(&scratch - scratches_.data()), report);
+  report();
+  for (int i = 0; i < 8; ++i) part.parts.emplace_back(first + i, std::move(children[i]));
+}
+
+// Fills the list of the parent's child and divides it further, into part.
+void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child,
+                               int level, std::span<const uint32_t> entries, std::span<const uint8_t> reach,
+                               Scratch& scratch) {
+  const CBoundingBox box = octree_detail::ChildBox(parentBox, centre, child);
+  FillChildList(part.list, entries, reach, box, child, scratch);
+  Output out{part.nodes, part.leafEntries, part.cells};
+  if (StopAsked() || !(level < maxDepth_) || part.list.size() <= leafLimit_) {
+    MakeLeaf(out, 0, part.list);
+  } else if (level + 1 <= kTaskLevels) {
+    DivideByTasks(part, box, level + 1, part.list, scratch);
+  } else {
+    Subdivide(out, scratch, 0, box, level + 1, part.list);
+  }
+  std::vector<uint32_t>().swap(part.list);
+}
+
+// Copies the part into the tree with its cell at node `slot`: its other
+// nodes and its leaf entries go to the end, and the parts below it follow.
+void OctreeBuilder::Place(Part& part, uint32_t slot) {
+  std::vector<OctreeNode>& nodes = tree_.nodes_;
+  const auto base = static_cast<uint32_t>(nodes.size());
+  const uint64_t leafBase = tree_.leafEntries_.size();
+  auto where = [&](uint32_t local) { return local == 0 ? slot : base + local - 1; };
+  nodes.resize(nodes.size() + part.nodes.size() - 1);
+  for (uint32_t local = 0; local < part.nodes.size(); ++local) {
+    OctreeNode node = part.nodes[local];
+    if (node.IsLeaf()) {
+      node.run.first += leafBase;
+    } else {
+      node.firstChild = where(node.firstChild);
+    }
+    nodes[where(local)] = node;
+  }
+  tree_.leafEntries_.insert(tree_.leafEntries_.end(), part.leafEntries.begin(), part.leafEntries.end());
+  counters_.octreeSize += part.cells;
+  for (auto& [local, below] : part.parts) Place(*below, where(local));
+  part = Part();
+}
 
 void OctreeBuilder::Collect(const IObList& scene) {
   struct Layer {

@@ -98,10 +98,15 @@ struct OctreeLeaf {
 };
 
 // Asked during the build: whether to stop subdividing, and the build's
-// progress at the first level (125, 250, ... 1000).
+// progress at the first level (125, 250, ... 1000), both on the calling
+// thread only. With more than one thread the cells of the first levels are
+// divided on other threads too, which call waitWhilePaused between cells;
+// the tree is the same for every thread count.
 struct OctreeBuildHooks {
   std::function<bool()> stopRequested;
   std::function<void(int position)> reportPosition;
+  int threads = 1;
+  std::function<void()> waitWhilePaused;
 };
 
 // How a shadow walk ended.

@@ -142,6 +142,8 @@ void Driver::Run(const std::string& outputPath) {
     return job_.StopRequested();
   };
   hooks.reportPosition = [this](int position) { Position(position); };
+  hooks.threads = job_.TracingThreads();
+  hooks.waitWhilePaused = [this] { job_.WaitWhilePaused(); };
   Octree octree = BuildOctree(workspace.GetItems(), settings.octreeLimit, kOctreeLeafLimit,
                               job_.statistics.counters, hooks);
   Position(1000);

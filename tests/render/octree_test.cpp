@@ -251,6 +251,15 @@ TEST(OctreeBuild, StopsSubdividingOnRequestAndReportsTheFirstLevel) {
   RenderCounters full;
   BuildOctree(scene.Items(), 6, 4, full);
   EXPECT_GT(full.octreeSize, 8u);
+
+  // On several threads the stop reaches the other threads a little later,
+  // but the first level is still reported in order and the tree answers.
+  positions.clear();
+  hooks.threads = 3;
+  const Octree parallel = BuildOctree(scene.Items(), 6, 4, counters, hooks);
+  EXPECT_EQ(positions, (std::vector<int>{125, 250, 375, 500, 625, 750, 875, 1000}));
+  EXPECT_TRUE(parallel.FindNearestHit(MakeRay({0.5, -0.5, 0.95}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_NEAR(hit.t, 0.95 - (-0.9 + 0.045 * 39), 1e-12);
 }
 
 // --- The polygon–cube test ---
@@ -605,20 +614,28 @@ void ExpectListsFollowTheCubeTest(const Octree& tree, const OctreeNode& node, co
   }
 }
 
+// On one thread and on several, which build the first levels in parts.
 TEST(OctreeBuild, EveryCellListsWhatTheCubeTestAcceptsOfItsParentInReverse) {
   AwkwardScene scene(4242);
   for (int depth : {2, 4, 7}) {
     for (int leafLimit : {1, 4}) {
-      RenderCounters counters;
-      const Octree tree = BuildOctree(scene.Items(), depth, leafLimit, counters);
-      // The master list and the root's: the scene's polygons last first.
-      ASSERT_EQ(tree.GetEntries().size(), scene.Made().size());
-      std::vector<uint32_t> all(tree.GetEntries().size());
-      for (uint32_t i = 0; i < all.size(); ++i) {
-        all[i] = i;
-        EXPECT_EQ(tree.GetEntries()[i].polygon, scene.Made()[all.size() - 1 - i]);
+      RenderCounters serial;
+      BuildOctree(scene.Items(), depth, leafLimit, serial);
+      for (int threads : {1, 2, 5}) {
+        OctreeBuildHooks hooks;
+        hooks.threads = threads;
+        RenderCounters counters;
+        const Octree tree = BuildOctree(scene.Items(), depth, leafLimit, counters, hooks);
+        EXPECT_EQ(counters.octreeSize, serial.octreeSize) << threads << " threads";
+        // The master list and the root's: the scene's polygons last first.
+        ASSERT_EQ(tree.GetEntries().size(), scene.Made().size());
+        std::vector<uint32_t> all(tree.GetEntries().size());
+        for (uint32_t i = 0; i < all.size(); ++i) {
+          all[i] = i;
+          EXPECT_EQ(tree.GetEntries()[i].polygon, scene.Made()[all.size() - 1 - i]);
+        }
+        ExpectListsFollowTheCubeTest(tree, tree.GetRoot(), tree.GetRootBox(), all, 0, depth, leafLimit);
       }
-      ExpectListsFollowTheCubeTest(tree, tree.GetRoot(), tree.GetRootBox(), all, 0, depth, leafLimit);
     }
   }
 }
