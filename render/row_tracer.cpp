@@ -39,9 +39,10 @@ uint8_t SampleByte(double v) {
 
 namespace {
 
-// The window holds rows for about this many bytes, within 4 and 16 rows a
-// thread: enough that no thread waits while the calling thread traces a
-// row before its next hand-over.
+// The window holds up to 16 rows a thread, so that no thread waits while
+// the calling thread traces a row before its next hand-over, but no more
+// than about this many bytes, unless even one row a thread (and one more)
+// would take more.
 constexpr size_t kWindowBytes = size_t{16} << 20;
 // More threads than this would only wait on each other.
 constexpr int kMaxThreads = 256;
@@ -93,7 +94,7 @@ class ParallelRows {
       : setup_(setup), threads_(threads), stars_(DrawsStars(*setup.context.environment)) {
     const size_t n = static_cast<size_t>(threads);
     const size_t rowBytes = static_cast<size_t>(setup.width) * (3 + (stars_ ? sizeof(uint32_t) : 0));
-    const size_t affordable = std::clamp<size_t>(kWindowBytes / rowBytes, 4 * n, 16 * n);
+    const size_t affordable = std::clamp<size_t>(kWindowBytes / rowBytes, n + 1, 16 * n);
     slots_.resize(std::min<size_t>(affordable, static_cast<size_t>(setup.height)));
   }
 
