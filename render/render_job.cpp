@@ -78,7 +78,7 @@ void RenderJob::WaitWhilePaused() {
   ++stillThreads_;
   // Paused again before this thread woke up: held again.
   while (paused_) {
-    if (stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
+    HeldWhenAllStill();
     wake_.wait(lock);
   }
   --stillThreads_;
@@ -93,12 +93,16 @@ void RenderJob::RemoveRenderThreads(int count) {
   std::lock_guard lock(mutex_);
   renderThreads_ -= count;
   // The threads that remain may all be still already.
-  if (paused_ && stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
+  HeldWhenAllStill();
 }
 
 void RenderJob::BeginIdle() {
   std::lock_guard lock(mutex_);
   ++stillThreads_;
+  HeldWhenAllStill();
+}
+
+void RenderJob::HeldWhenAllStill() {
   if (paused_ && stillThreads_ >= renderThreads_) state_.store(RenderJobState::held);
 }
 

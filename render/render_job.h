@@ -173,6 +173,9 @@ class RenderJob {
   void SetState(RenderJobState state) { state_.store(state); }
 
  private:
+  // Caller holds mutex_.
+  void HeldWhenAllStill();
+
   IRenderReceiver& receiver_;
   std::function<bool()> stopPoll_;
   std::atomic<bool> stop_{false};

@@ -31,13 +31,15 @@
 
 namespace brevoxa {
 
+namespace {
+
+// Shading clamps what it shades, but a miss returns the background as the
+// environment holds it; a byte is taken only from a value within 0 ... 255.
 uint8_t SampleByte(double v) {
   if (!(v > 0.0)) return 0;  // NaN too
   if (v >= 255.0) return 255;
   return static_cast<uint8_t>(v);
 }
-
-namespace {
 
 // The window holds up to 16 rows a thread, so that no thread waits while
 // the calling thread traces a row before its next hand-over, but no more

@@ -49,8 +49,4 @@ using RowHandler = std::function<bool(int32_t row, std::span<const uint8_t> rgb,
 // the first failure of any thread, once every thread has ended.
 void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow);
 
-// The byte a sample colour component gives: truncated, NaN and below 0 as
-// 0, 255 and above as 255.
-uint8_t SampleByte(double v);
-
 }  // namespace brevoxa

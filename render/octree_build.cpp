@@ -1,0 +1,701 @@
+// Building the octree: the polygon–cube overlap test that sorts polygons
+// into cells, and the subdivision, on one thread or on several.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include "render/octree.h"
+#include "scene/camera.h"
+#include "scene/form_object.h"
+#include "scene/layer.h"
+#include "scene/point.h"
+#include "scene/polygon.h"
+
+namespace brevoxa {
+
+namespace {
+
+constexpr double kRootMargin = 1e-5;
+// The cube test widens the unit cube by this much (in cube units) on every
+// side. Normalising a polygon that lies in a cell face can round its
+// coordinate to just outside ±0.5; the slack keeps such a polygon in both
+// neighbouring cells. Listing a polygon in one cell too many costs a test,
+// listing it in one too few loses hits.
+constexpr double kCubeSlack = 1e-9;
+constexpr double kHalf = 0.5 + kCubeSlack;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
+bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// The float nearest to x on its low or high side (NaN stays NaN).
+float FloatBelow(double x) {
+  const auto f = static_cast<float>(x);
+  return f > x ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+float FloatAbove(double x) {
+  const auto f = static_cast<float>(x);
+  return f < x ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
+
+// --- The polygon–cube test ---
+//
+// After Green and Hatch (Graphics Gems V): vertices inside the cube accept
+// at once; vertices all beyond one face plane, one edge bevel or one corner
+// bevel reject at once; then any polygon edge that meets the cube accepts;
+// finally the polygon can still cut through the cube with every edge
+// outside it, which happens exactly when its plane meets the cube diagonal
+// most nearly along the normal at a point inside the polygon.
+
+// Bits 0–5: beyond the faces +x, -x, +y, -y, +z, -z.
+unsigned FaceCode(const CVector& v) {
+  unsigned code = 0;
+  if (v.x > kHalf) code |= 0x01;
+  if (v.x < -kHalf) code |= 0x02;
+  if (v.y > kHalf) code |= 0x04;
+  if (v.y < -kHalf) code |= 0x08;
+  if (v.z > kHalf) code |= 0x10;
+  if (v.z < -kHalf) code |= 0x20;
+  return code;
+}
+
+// Bits 0–11: beyond the twelve edge bevels ±a ± b > 1, for the axis pairs
+// xy, xz, yz.
+unsigned EdgeBevelCode(const CVector& v) {
+  const double limit = 1.0 + 2 * kCubeSlack;
+  unsigned code = 0;
+  auto pair = [&](double a, double b, int shift) {
+    if (a + b > limit) code |= 1u << shift;
+    if (a - b > limit) code |= 2u << shift;
+    if (-a + b > limit) code |= 4u << shift;
+    if (-a - b > limit) code |= 8u << shift;
+  };
+  pair(v.x, v.y, 0);
+  pair(v.x, v.z, 4);
+  pair(v.y, v.z, 8);
+  return code;
+}
+
+// Bits 0–7: beyond the eight corner bevels ±x ± y ± z > 1.5.
+unsigned CornerBevelCode(const CVector& v) {
+  const double limit = 1.5 + 3 * kCubeSlack;
+  unsigned code = 0;
+  for (int corner = 0; corner < 8; ++corner) {
+    const double sx = (corner & 1) ? -1.0 : 1.0;
+    const double sy = (corner & 2) ? -1.0 : 1.0;
+    const double sz = (corner & 4) ? -1.0 : 1.0;
+    if (sx * v.x + sy * v.y + sz * v.z > limit) code |= 1u << corner;
+  }
+  return code;
+}
+
+// Whether the segment from a to b meets the (widened) cube: the segment
+// clipped against the three slabs in turn.
+bool SegmentMeetsCube(const CVector& a, const CVector& b) {
+  double t0 = 0.0, t1 = 1.0;
+  for (int axis = 0; axis < 3; ++axis) {
+    const double from = Axis(a, axis);
+    const double d = Axis(b, axis) - from;
+    if (d == 0.0) {
+      if (from < -kHalf || from > kHalf) return false;
+      continue;
+    }
+    double ta = (-kHalf - from) / d;
+    double tb = (kHalf - from) / d;
+    if (ta > tb) std::swap(ta, tb);
+    t0 = std::max(t0, ta);
+    t1 = std::min(t1, tb);
+    if (t0 > t1) return false;
+  }
+  return true;
+}
+
+// Even-odd crossing test of the point in the polygon, both projected along
+// the normal's largest axis.
+bool PointInPolygon(const CVector& p, std::span<const CVector> vertices, const CVector& normal) {
+  const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
+  const int drop = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
+  const int ia = drop == 0 ? 1 : 0;
+  const int ib = drop == 2 ? 1 : 2;
+  const double pa = Axis(p, ia), pb = Axis(p, ib);
+  bool inside = false;
+  const size_t n = vertices.size();
+  for (size_t i = 0, j = n - 1; i < n; j = i++) {
+    const double ai = Axis(vertices[i], ia), bi = Axis(vertices[i], ib);
+    const double aj = Axis(vertices[j], ia), bj = Axis(vertices[j], ib);
+    if ((bi > pb) != (bj > pb)) {
+      const double crossing = ai + (pb - bi) / (bj - bi) * (aj - ai);
+      if (pa < crossing) inside = !inside;
+    }
+  }
+  return inside;
+}
+
+}  // namespace
+
+namespace octree_detail {
+
+bool PolygonOverlapsUnitCube(std::span<const CVector> vertices, const CVector& normal) {
+  if (vertices.empty()) return false;
+  for (const CVector& v : vertices) {
+    if (!IsFinite(v)) return false;
+  }
+
+  unsigned faces = ~0u, edges = ~0u, corners = ~0u;
+  for (const CVector& v : vertices) {
+    const unsigned code = FaceCode(v);
+    if (code == 0) return true;
+    faces &= code;
+    edges &= EdgeBevelCode(v);
+    corners &= CornerBevelCode(v);
+  }
+  if (faces != 0 || edges != 0 || corners != 0) return false;
+
+  for (size_t i = 0, n = vertices.size(); i < n; ++i) {
+    if (SegmentMeetsCube(vertices[i], vertices[(i + 1) % n])) return true;
+  }
+  if (vertices.size() < 3) return false;
+
+  // The diagonal from -c to c, c = half the signs of the normal.
+  const CVector c(normal.x < 0 ? -0.5 : 0.5, normal.y < 0 ? -0.5 : 0.5, normal.z < 0 ? -0.5 : 0.5);
+  const double along = normal.Dot(c) * 2;
+  if (!(along != 0.0)) return false;
+  const double s = (normal.Dot(vertices[0]) + normal.Dot(c)) / along;
+  if (!(s >= -kCubeSlack && s <= 1.0 + kCubeSlack)) return false;
+  const CVector p = c * (2 * s) - c;
+  return PointInPolygon(p, vertices, normal);
+}
+
+}  // namespace octree_detail
+
+// --- Building ---
+
+// A few threads that run the build's tasks. A thread that waits for tasks
+// of its own to finish runs queued tasks meanwhile, so tasks may fork and
+// join at any depth without tying up a thread. Worker 0 is the thread that
+// made the pool.
+class BuildPool {
+ public:
+  using Task = std::function<void(size_t worker)>;
+
+  // Counts the tasks of one fork that have not finished.
+  struct Join {
+    int remaining = 0;  // under the pool's mutex
+  };
+
+  BuildPool(int threads, std::function<void()> waitWhilePaused) : waitWhilePaused_(std::move(waitWhilePaused)) {
+    for (int i = 1; i < threads; ++i) threads_.emplace_back([this, i] { Work(static_cast<size_t>(i)); });
+  }
+  ~BuildPool() {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  BuildPool(const BuildPool&) = delete;
+  BuildPool& operator=(const BuildPool&) = delete;
+
+  void Fork(Join& join, Task task) {
+    {
+      std::lock_guard lock(mutex_);
+      ++join.remaining;
+      queue_.push_back({std::move(task), &join});
+    }
+    changed_.notify_all();
+  }
+
+  // Runs queued tasks until every task forked with join has finished;
+  // between them calls `between`. Passes on the first failure of a task.
+  void Wait(Join& join, size_t worker, const std::function<void()>& between = {}) {
+    std::unique_lock lock(mutex_);
+    while (join.remaining > 0) {
+      if (!queue_.empty()) {
+        RunFront(lock, worker);
+      } else {
+        changed_.wait(lock);
+      }
+      if (between) {
+        lock.unlock();
+        between();
+        lock.lock();
+      }
+    }
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  struct Queued {
+    Task task;
+    Join* join;
+  };
+
+  // Caller holds the lock; released while the task runs.
+  void RunFront(std::unique_lock<std::mutex>& lock, size_t worker) {
+    Queued queued = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    try {
+      queued.task(worker);
+    } catch (...) {
+      std::lock_guard failed(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+    }
+    lock.lock();
+    --queued.join->remaining;
+    changed_.notify_all();
+  }
+
+  void Work(size_t worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      if (queue_.empty()) return;
+      if (waitWhilePaused_) {
+        lock.unlock();
+        waitWhilePaused_();
+        lock.lock();
+        if (queue_.empty()) continue;
+      }
+      RunFront(lock, worker);
+    }
+  }
+
+  std::function<void()> waitWhilePaused_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Queued> queue_;
+  bool closing_ = false;
+  std::exception_ptr failure_;
+};
+
+// Builds the tree depth first, as the cells are numbered. Each level has a
+// list of its own that it reuses for all its cells, so the build allocates
+// only as its lists, nodes and leaf entries grow.
+class OctreeBuilder {
+ public:
+  OctreeBuilder(Octree& tree, int maxDepth, size_t leafLimit, RenderCounters& counters,
+                const OctreeBuildHooks& hooks)
+      : tree_(tree), maxDepth_(maxDepth), leafLimit_(leafLimit), counters_(counters), hooks_(hooks) {}
+
+  // Takes the scene's polygons and the box of the forms and cameras.
+  void Collect(const IObList& scene);
+  // Divides the root, and the cells below it as the limits allow.
+  void Run() {
+    std::vector<uint32_t> all(tree_.entries_.size());
+    for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+    if (hooks_.threads <= 1) {
+      Output out{tree_.nodes_, tree_.leafEntries_, counters_.octreeSize};
+      Subdivide(out, callerScratch_, 0, tree_.rootBox_, 1, all);
+    } else {
+      RunInParallel(all);
+    }
+  }
+
+ private:
+  // What the face shortcut reads of a polygon: the box of its vertices,
+  // widened to float (so that it still holds them), and its run of the
+  // tree's vertex array.
+  struct Shape {
+    float lo[3];
+    float hi[3];
+    uint32_t firstVertex = 0;
+    uint32_t vertexCount = 0;
+  };
+
+  // A cell's box as the overlap test normalises it.
+  struct Cube {
+    explicit Cube(const CBoundingBox& box) : centre((box.min + box.max) / 2), size(box.max - box.min) {}
+    CVector centre;
+    CVector size;
+  };
+
+  bool Overlaps(uint32_t entry, const Cube& cube, std::vector<CVector>& vertices) const {
+    const Shape& shape = shapes_[entry];
+    vertices.clear();
+    for (uint32_t i = 0; i < shape.vertexCount; ++i) {
+      const CVector d = tree_.vertices_[shape.firstVertex + i]->world - cube.centre;
+      vertices.emplace_back(d.x / cube.size.x, d.y / cube.size.y, d.z / cube.size.z);
+    }
+    const CVector& n = tree_.planes_[entry].normal;
+    const CVector normal(n.x * cube.size.x, n.y * cube.size.y, n.z * cube.size.z);
+    return octree_detail::PolygonOverlapsUnitCube(vertices, normal);
+  }
+
+  // The face test of the overlap test without its divisions, for the two
+  // halves of each axis of a cell. The normalised coordinate
+  // (x - centre) / size, rounded as the full test rounds it, never
+  // decreases as x grows when centre and size are finite and size > 0. So
+  // the coordinates it takes beyond +kHalf are exactly those from some
+  // least one on, and those beyond -kHalf those up to some greatest one;
+  // found once per cell, they tell with two comparisons whether all of a
+  // polygon's vertices lie beyond one face, and the full test then refuses
+  // it for that face anyway. An axis whose limits are not found in a few
+  // steps simply goes without the shortcut.
+  struct HalfLimits {
+    // For the low (0) and high (1) half of each axis: vertices at or above
+    // above[][] lie beyond the half's +face, at or below below[][] beyond
+    // its -face.
+    double above[3][2];
+    double below[3][2];
+
+    HalfLimits(const CBoundingBox& box, const CVector& centre) {
+      for (int axis = 0; axis < 3; ++axis) {
+        const double edges[3] = {Axis(box.min, axis), Axis(centre, axis), Axis(box.max, axis)};
+        for (int half = 0; half < 2; ++half) {
+          const double lo = edges[half], hi = edges[half + 1];
+          const double c = (lo + hi) / 2, s = hi - lo;
+          above[axis][half] = kInfinity;
+          below[axis][half] = -kInfinity;
+          if (!(std::isfinite(c) && std::isfinite(s) && s > 0.0)) continue;
+          auto beyondHigh = [&](double x) { return (x - c) / s > kHalf; };
+          auto beyondLow = [&](double x) { return (x - c) / s < -kHalf; };
+          above[axis][half] = Boundary(c + kHalf * s, beyondHigh, kInfinity, kInfinity);
+          below[axis][half] = Boundary(c - kHalf * s, beyondLow, -kInfinity, -kInfinity);
+        }
+      }
+    }
+
+    // Where beyond starts to hold: it holds from the returned x on towards
+    // `towards` and nowhere short of it. Stepped to from the estimate one
+    // representable number at a time; `none` when that takes too long.
+    template <class Beyond>
+    static double Boundary(double estimate, Beyond beyond, double towards, double none) {
+      if (!std::isfinite(estimate)) return none;
+      double x = estimate;
+      for (int step = 0; step < 16; ++step) {
+        if (beyond(x)) {
+          const double inner = std::nextafter(x, -towards);
+          if (!beyond(inner)) return x;
+          x = inner;
+        } else {
+          x = std::nextafter(x, towards);
+        }
+      }
+      return none;
+    }
+
+    // Bits 2·axis + half: the halves the polygon's box is not wholly beyond.
+    unsigned Reach(const Shape& shape) const {
+      unsigned reach = 0;
+      for (int axis = 0; axis < 3; ++axis) {
+        const double lo = shape.lo[axis], hi = shape.hi[axis];
+        for (int half = 0; half < 2; ++half) {
+          if (!(lo >= above[axis][half]) && !(hi <= below[axis][half])) reach |= 1u << (2 * axis + half);
+        }
+      }
+      return reach;
+    }
+  };
+
+  // The lists one thread works with, one of each per level.
+  struct Scratch {
+    // The lists of the cells being filled.
+    std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists;
+    // For each entry of the cell being divided, the halves it may reach
+    // (HalfLimits::Reach).
+    std::array<std::vector<uint8_t>, Octree::kMaxDepthLimit + 1> reach;
+    // The normalised vertices of one polygon; grows to the largest.
+    std::vector<CVector> vertices;
+  };
+
+  // Where a subdivision puts the cells it makes.
+  struct Output {
+    std::vector<OctreeNode>& nodes;
+    std::vector<uint32_t>& leafEntries;
+    uint64_t& cells;
+  };
+
+  static unsigned ChildHalves(int child) {
+    return 1u << int(octree_detail::kChildHighX[child]) | 4u << int(octree_detail::kChildHighY[child]) |
+           16u << int(octree_detail::kChildHighZ[child]);
+  }
+
+  // The entries of a cell's list that overlap its child's box, last first:
+  // each entry goes to the front of the child's list, so a child lists its
+  // entries in the reverse of its parent's order.
+  void FillChildList(std::vector<uint32_t>& list, std::span<const uint32_t> entries, std::span<const uint8_t> reach,
+                     const CBoundingBox& childBox, int child, Scratch& scratch) const {
+    const Cube cube(childBox);
+    const unsigned needed = ChildHalves(child);
+    list.clear();
+    for (size_t k = entries.size(); k-- > 0;) {
+      if ((reach[k] & needed) == needed && Overlaps(entries[k], cube, scratch.vertices)) list.push_back(entries[k]);
+    }
+  }
+
+  void ReachOf(std::vector<uint8_t>& reach, std::span<const uint32_t> entries, const HalfLimits& limits) const {
+    reach.resize(entries.size());
+    for (size_t k = 0; k < entries.size(); ++k) reach[k] = static_cast<uint8_t>(limits.Reach(shapes_[entries[k]]));
+  }
+
+  // Asked once a child's list is filled. Only the thread that called the
+  // build asks the hook (which may poll a key); the others only hold while
+  // the render is paused.
+  bool StopAsked() {
+    if (std::this_thread::get_id() == caller_) {
+      if (hooks_.stopRequested && hooks_.stopRequested()) stop_ = true;
+    } else if (hooks_.waitWhilePaused) {
+      hooks_.waitWhilePaused();
+    }
+    return stop_;
+  }
+
+  // Whether a child of a cell at the level, with count entries, stays a
+  // leaf; asked once its list is filled.
+  bool StaysLeaf(int level, size_t count) { return StopAsked() || !(level < maxDepth_) || count <= leafLimit_; }
+
+  // Makes node's eight children; returns the first.
+  static uint32_t AddChildren(Output& out, uint32_t node, const CVector& centre) {
+    const auto first = static_cast<uint32_t>(out.nodes.size());
+    out.nodes[node].centre[0] = centre.x;
+    out.nodes[node].centre[1] = centre.y;
+    out.nodes[node].centre[2] = centre.z;
+    out.nodes[node].firstChild = first;
+    out.nodes.resize(out.nodes.size() + 8);
+    out.cells += 8;
+    return first;
+  }
+
+  static void MakeLeaf(Output& out, uint32_t node, std::span<const uint32_t> list) {
+    out.nodes[node].run = {out.leafEntries.size(), static_cast<uint32_t>(list.size())};
+    out.leafEntries.insert(out.leafEntries.end(), list.begin(), list.end());
+  }
+
+  // Recursion is bounded by maxDepth, at most Octree::kMaxDepthLimit.
+  void Subdivide(Output& out, Scratch& scratch, uint32_t node, const CBoundingBox& box, int level,
+                 std::span<const uint32_t> entries) {
+    const CVector centre = (box.min + box.max) / 2;
+    const uint32_t first = AddChildren(out, node, centre);
+    std::vector<uint32_t>& list = scratch.lists[level];
+    std::vector<uint8_t>& reach = scratch.reach[level];
+    ReachOf(reach, entries, HalfLimits(box, centre));
+    for (int i = 0; i < 8; ++i) {
+      const CBoundingBox childBox = octree_detail::ChildBox(box, centre, i);
+      FillChildList(list, entries, reach, childBox, i, scratch);
+      if (StaysLeaf(level, list.size())) {
+        MakeLeaf(out, first + i, list);
+      } else {
+        Subdivide(out, scratch, first + i, childBox, level + 1, list);
+      }
+      if (level == 1 && hooks_.reportPosition) hooks_.reportPosition((i + 1) * 125);
+    }
+  }
+
+  // --- Building on several threads ---
+  //
+  // The cells of the first levels are divided by tasks, one per child,
+  // each into a part of the tree of its own; the parts are put together in
+  // child order afterwards, so the tree is the same for every thread count.
+
+  // A cell and what lies below it. nodes[0] is the cell itself; its
+  // descendants follow in blocks of eight. Parts made by tasks of their own
+  // hang from the nodes named in `parts`.
+  struct Part {
+    std::vector<OctreeNode> nodes = std::vector<OctreeNode>(1);
+    std::vector<uint32_t> leafEntries;
+    uint64_t cells = 0;
+    // The cell's own list, read by the tasks of its children.
+    std::vector<uint32_t> list;
+    std::vector<std::pair<uint32_t, std::unique_ptr<Part>>> parts;
+  };
+
+  // Cells above this level are divided by a task for each child.
+  static constexpr int kTaskLevels = 2;
+
+  void RunInParallel(std::span<const uint32_t> all);
+  // worker: the pool's number of the thread running it, whose lists it uses.
+  void DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
+                     size_t worker);
+  void BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child, int level,
+                  std::span<const uint32_t> entries, std::span<const uint8_t> reach, size_t worker);
+  void Place(Part& part, uint32_t slot);
+
+  Octree& tree_;
+  int maxDepth_;
+  size_t leafLimit_;
+  RenderCounters& counters_;
+  const OctreeBuildHooks& hooks_;
+  const std::thread::id caller_ = std::this_thread::get_id();
+  std::atomic<bool> stop_{false};
+  std::vector<Shape> shapes_;
+  Scratch callerScratch_;
+  // While building on several threads: the pool, and each worker's lists.
+  std::unique_ptr<BuildPool> pool_;
+  std::vector<Scratch> scratches_;
+};
+
+void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
+  const int threads = std::min(hooks_.threads, 64);
+  pool_ = std::make_unique<BuildPool>(threads, hooks_.waitWhilePaused);
+  scratches_.resize(static_cast<size_t>(threads));
+  Part root;
+  DivideByTasks(root, tree_.rootBox_, 1, all, 0);
+  pool_.reset();
+  scratches_.clear();
+  tree_.nodes_.assign(1, OctreeNode{});
+  tree_.leafEntries_.clear();
+  Place(root, 0);
+}
+
+// Divides the cell that is part.nodes[0] with one task for each child. The
+// thread that called the build reports the first level's progress as its
+// children finish, in their order.
+void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
+                                  size_t worker) {
+  Output out{part.nodes, part.leafEntries, part.cells};
+  const CVector centre = (box.min + box.max) / 2;
+  const uint32_t first = AddChildren(out, 0, centre);
+  std::vector<uint8_t> reach;
+  ReachOf(reach, entries, HalfLimits(box, centre));
+  std::array<std::unique_ptr<Part>, 8> children;
+  std::array<std::atomic<bool>, 8> finished{};
+  BuildPool::Join join;
+  for (int i = 0; i < 8; ++i) {
+    children[i] = std::make_unique<Part>();
+    pool_->Fork(join, [&, i](size_t worker) {
+      BuildChild(*children[i], box, centre, i, level, entries, reach, worker);
+      finished[i] = true;
+    });
+  }
+  int reported = 0;
+  auto report = [&] {
+    if (level != 1 || std::this_thread::get_id() != caller_) return;
+    for (; reported < 8 && finished[reported]; ++reported)
+      if (hooks_.reportPosition) hooks_.reportPosition((reported + 1) * 125);
+  };
+  pool_->Wait(join, worker, report);
+  report();
+  for (int i = 0; i < 8; ++i) part.parts.emplace_back(first + i, std::move(children[i]));
+}
+
+// Fills the list of the parent's child and divides it further, into part.
+void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child,
+                               int level, std::span<const uint32_t> entries, std::span<const uint8_t> reach,
+                               size_t worker) {
+  Scratch& scratch = scratches_[worker];
+  const CBoundingBox box = octree_detail::ChildBox(parentBox, centre, child);
+  FillChildList(part.list, entries, reach, box, child, scratch);
+  Output out{part.nodes, part.leafEntries, part.cells};
+  if (StaysLeaf(level, part.list.size())) {
+    MakeLeaf(out, 0, part.list);
+  } else if (level + 1 <= kTaskLevels) {
+    DivideByTasks(part, box, level + 1, part.list, worker);
+  } else {
+    Subdivide(out, scratch, 0, box, level + 1, part.list);
+  }
+  std::vector<uint32_t>().swap(part.list);
+}
+
+// Copies the part into the tree with its cell at node `slot`: its other
+// nodes and its leaf entries go to the end, and the parts below it follow.
+void OctreeBuilder::Place(Part& part, uint32_t slot) {
+  std::vector<OctreeNode>& nodes = tree_.nodes_;
+  const auto base = static_cast<uint32_t>(nodes.size());
+  const uint64_t leafBase = tree_.leafEntries_.size();
+  auto where = [&](uint32_t local) { return local == 0 ? slot : base + local - 1; };
+  nodes.resize(nodes.size() + part.nodes.size() - 1);
+  for (uint32_t local = 0; local < part.nodes.size(); ++local) {
+    OctreeNode node = part.nodes[local];
+    if (node.IsLeaf()) {
+      node.run.first += leafBase;
+    } else {
+      node.firstChild = where(node.firstChild);
+    }
+    nodes[where(local)] = node;
+  }
+  tree_.leafEntries_.insert(tree_.leafEntries_.end(), part.leafEntries.begin(), part.leafEntries.end());
+  counters_.octreeSize += part.cells;
+  for (auto& [local, below] : part.parts) Place(*below, where(local));
+  part = Part();
+}
+
+void OctreeBuilder::Collect(const IObList& scene) {
+  struct Layer {
+    const IObject* form;
+    const ILayer* layer;
+  };
+  std::vector<Layer> layers;
+  size_t polygonCount = 0;
+  CBoundingBox box;
+  for (IDrawable* item : scene) {
+    if (item->IsKindOf(RUNTIME_CLASS(IObject))) {
+      auto* form = static_cast<IObject*>(item);
+      for (const IDrawable* layerItem : form->GetLayers()) {
+        const auto* layer = static_cast<const ILayer*>(layerItem);
+        layers.push_back({form, layer});
+        polygonCount += layer->GetPolygons().GetCount();
+      }
+      form->AddToBounds(box);
+    } else if (item->IsKindOf(RUNTIME_CLASS(ICamera))) {
+      item->AddToBounds(box);
+    }
+  }
+  std::vector<OctreeEntry>& entries = tree_.entries_;
+  entries.reserve(polygonCount);
+  size_t vertexCount = 0;
+  for (const Layer& layer : layers) {
+    for (const IDrawable* polygonItem : layer.layer->GetPolygons()) {
+      const auto* polygon = static_cast<const IPolygon*>(polygonItem);
+      entries.push_back({layer.form, layer.layer, polygon, nullptr, 0, 0});
+      vertexCount += polygon->GetPoints().GetCount();
+    }
+  }
+
+  // Each new entry went to the front of the master list and of the root's
+  // list: both hold the scene's polygons last first. The arrays are sized
+  // in advance: much of the build's time goes to the memory it first
+  // touches, and the entries point into the vertex array.
+  std::reverse(entries.begin(), entries.end());
+  tree_.vertices_.reserve(vertexCount);
+  tree_.planes_.resize(entries.size());
+  shapes_.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    OctreeEntry& entry = entries[i];
+    const IPolygon& polygon = *entry.polygon;
+    Shape& shape = shapes_[i];
+    shape.firstVertex = static_cast<uint32_t>(tree_.vertices_.size());
+    CBoundingBox bounds;
+    bounds.min = CVector(kInfinity, kInfinity, kInfinity);
+    bounds.max = CVector(-kInfinity, -kInfinity, -kInfinity);
+    for (const IDrawable* item : polygon.GetPoints()) {
+      const auto* point = static_cast<const IPoint*>(item);
+      tree_.vertices_.push_back(point);
+      bounds.Add(point->world);
+    }
+    shape.vertexCount = static_cast<uint32_t>(tree_.vertices_.size()) - shape.firstVertex;
+    for (int axis = 0; axis < 3; ++axis) {
+      shape.lo[axis] = FloatBelow(Axis(bounds.min, axis));
+      shape.hi[axis] = FloatAbove(Axis(bounds.max, axis));
+    }
+    entry.points = tree_.vertices_.data() + shape.firstVertex;
+    entry.pointCount = shape.vertexCount;
+    entry.dominantAxis = polygon.GetDominantAxis();
+    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
+  }
+
+  const CVector margin(kRootMargin, kRootMargin, kRootMargin);
+  tree_.rootBox_.min = box.min - margin;
+  tree_.rootBox_.max = box.max + margin;
+}
+
+Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
+                   const OctreeBuildHooks& hooks) {
+  Octree tree;
+  OctreeBuilder builder(tree, std::clamp(maxDepth, 1, Octree::kMaxDepthLimit),
+                        static_cast<size_t>(std::max(leafLimit, 0)), counters, hooks);
+  builder.Collect(scene);
+  builder.Run();
+  return tree;
+}
+
+}  // namespace brevoxa
