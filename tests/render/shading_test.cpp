@@ -11,7 +11,6 @@
 #include <functional>
 #include <limits>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "material/environment.h"
@@ -390,41 +389,6 @@ TEST(TraceRay, NonFiniteRaysShowTheBackground) {
         Ray{{0, 0, 0.5}, {0, 0, -std::numeric_limits<double>::infinity()}}}) {
     EXPECT_EQ(tracer.Trace(scene, ray), CVector(1, 2, 3));
   }
-}
-
-// The same rays on one thread and on four give the same colours; one layer's
-// material link is closed, so every thread also reads the shared defaults.
-TEST(TraceRay, GivesTheSameColoursOnAnyNumberOfThreads) {
-  Scene scene;
-  MaterialSettings glass = Matte({30, 60, 90});
-  glass.filter = {100, 200, 50};
-  glass.reflect = {50, 50, 50};
-  glass.specular = {80, 80, 80};
-  glass.indexOfRefraction = 1.3;
-  scene.AddPolygon(Square({0, 0, 0}, 0.6, 2), glass);
-  scene.AddPolygon(Square({0.2, 0.1, -0.4}, 0.5, 2), std::nullopt);
-  scene.AddPolygon(Square({-0.5, 0, 0}, 0.4, 0), Matte({255, 0, 0}));
-  scene.AddLight({0.3, 0.2, 0.8});
-  scene.AddLight({-0.2, -0.6, -0.9}, {100, 200, 255});
-  scene.Build(4);
-  auto render = [&](std::vector<CVector>& out) {
-    Tracer tracer;
-    tracer.environment.shadows = true;
-    tracer.environment.ambientLight = {20, 20, 20};
-    tracer.environment.stars = 30;
-    for (int i = 0; i < 400; ++i) {
-      const double a = i * 0.05;
-      out.push_back(tracer.Trace(scene, MakeRay({0.1 * std::cos(a), 0.1 * std::sin(a), 0.8},
-                                                {std::sin(a * 0.7) * 0.6, std::cos(a * 1.3) * 0.6, -1})));
-    }
-  };
-  std::vector<CVector> alone;
-  render(alone);
-  std::vector<CVector> results[4];
-  std::vector<std::thread> threads;
-  for (auto& r : results) threads.emplace_back(render, std::ref(r));
-  for (std::thread& t : threads) t.join();
-  for (const auto& r : results) EXPECT_EQ(r, alone);
 }
 
 // --- Background ---
