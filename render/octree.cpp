@@ -117,6 +117,48 @@ constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
   return table;
 }();
 
+// The direction's signs as the walk reads them. A fixed heading knows
+// them at compile time; it serves rays that move along every axis, whose
+// points never become NaN (see IsPlainHeading).
+template <bool kUpX, bool kUpY, bool kUpZ>
+struct FixedHeading {
+  static constexpr bool kMayMeetNaN = false;
+  static constexpr bool up[3] = {kUpX, kUpY, kUpZ};
+  static constexpr bool moves[3] = {true, true, true};
+  static constexpr double sign[3] = {kUpX ? 1.0 : -1.0, kUpY ? 1.0 : -1.0, kUpZ ? 1.0 : -1.0};
+};
+
+struct AnyHeading {
+  static constexpr bool kMayMeetNaN = true;
+  explicit AnyHeading(const CVector& direction) {
+    const double d[3] = {direction.x, direction.y, direction.z};
+    for (int a = 0; a < 3; ++a) {
+      up[a] = d[a] > 0.0;
+      moves[a] = d[a] != 0.0;
+      // Bounds are kept multiplied by the sign of the direction, so that
+      // one test, sign · p < bound, serves both directions; on the axes the
+      // point never moves along the sign is 0 and the bound stays infinite.
+      sign[a] = up[a] ? 1.0 : moves[a] ? -1.0 : 0.0;
+    }
+  }
+  bool up[3];
+  bool moves[3];
+  double sign[3];
+};
+
+// Whether a ray suits a fixed heading: every direction component and every
+// coordinate of origin and box of moderate size. Then each face distance,
+// a difference over a divisor of at least 1e-150, stays finite, and so
+// does every point of the walk.
+bool IsPlainHeading(const Ray& ray, const CBoundingBox& box) {
+  constexpr double kSmall = 1e-150, kLarge = 1e150;
+  auto moderate = [](double v) { return std::fabs(v) < kLarge; };
+  auto plain = [&](double d) { return std::fabs(d) >= kSmall && moderate(d); };
+  return plain(ray.direction.x) && plain(ray.direction.y) && plain(ray.direction.z) && moderate(ray.origin.x) &&
+         moderate(ray.origin.y) && moderate(ray.origin.z) && moderate(box.min.x) && moderate(box.min.y) &&
+         moderate(box.min.z) && moderate(box.max.x) && moderate(box.max.y) && moderate(box.max.z);
+}
+
 }  // namespace
 
 // The walk visits leaf after leaf along the ray. The next leaf is found from
@@ -153,16 +195,34 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   const BoxHit root = RayBoxIntersect(rootBox_, ray);
   if (!root.hit || root.entry != root.exit) return ShadowWalkEnd::outsideScene;
   const double limit = std::min(root.exit, maxDistance);
+  // Most rays move along all three axes with moderate numbers; their walk is
+  // compiled once for each of the eight headings, where every test on the
+  // direction's signs folds away. The rest take the general walk.
+  if (IsPlainHeading(ray, rootBox_)) {
+    const unsigned octant = unsigned(ray.direction.x > 0.0) | unsigned(ray.direction.y > 0.0) << 1 |
+                            unsigned(ray.direction.z > 0.0) << 2;
+    switch (octant) {
+      case 0: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, false, false>{}, visit);
+      case 1: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, false, false>{}, visit);
+      case 2: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, true, false>{}, visit);
+      case 3: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, true, false>{}, visit);
+      case 4: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, false, true>{}, visit);
+      case 5: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, false, true>{}, visit);
+      case 6: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, true, true>{}, visit);
+      default: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, true, true>{}, visit);
+    }
+  }
+  return WalkLeaves(ray, limit, maxDistance, counters, AnyHeading(ray.direction), visit);
+}
 
+template <class Heading, class LeafVisitor>
+ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
+                                 const Heading& heading, LeafVisitor& visit) const {
   const double o[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
   const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
-  const bool up[3] = {d[0] > 0.0, d[1] > 0.0, d[2] > 0.0};
-  const bool moves[3] = {d[0] != 0.0, d[1] != 0.0, d[2] != 0.0};
-  // Bounds are kept multiplied by the sign of the direction, so that one
-  // test, sign · p < bound, serves both directions; on the axes the point
-  // never moves along the sign is 0 and the bound stays infinite.
-  double sign[3];
-  for (int a = 0; a < 3; ++a) sign[a] = up[a] ? 1.0 : moves[a] ? -1.0 : 0.0;
+  const auto& up = heading.up;
+  const auto& moves = heading.moves;
+  const auto& sign = heading.sign;
 
   PathCell path[kMaxDepthLimit + 1];
   path[0].node = 0;
@@ -178,7 +238,8 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   uint64_t knownFace[3] = {};
   double faceDistance[3] = {};
   for (;;) {
-    const bool hasNaN = std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]);
+    const bool hasNaN =
+        Heading::kMayMeetNaN && (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]));
     if (hasNaN || lastHadNaN) {
       depth = 0;
     } else {

@@ -201,6 +201,9 @@ class Octree {
   }
   template <class LeafVisitor>
   ShadowWalkEnd Walk(const Ray& ray, double maxDistance, RenderCounters& counters, LeafVisitor&& visit) const;
+  template <class Heading, class LeafVisitor>
+  ShadowWalkEnd WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
+                           const Heading& heading, LeafVisitor& visit) const;
   bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
   bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
