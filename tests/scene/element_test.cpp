@@ -28,35 +28,16 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
-using testing::Load;
-using testing::Store;
-
-TEST(SceneElementPoint, WeightIsHeldInSinglePrecision) {
-  IPoint point;
-  EXPECT_EQ(point.GetWeight(), 1.0);
-  point.SetWeight(0.1);
-  EXPECT_EQ(point.GetWeight(), static_cast<double>(0.1f));
-}
 
 TEST(SceneElementRecords, VersionWordsAndUnknownVersions) {
   IDrawable element;
-  EXPECT_EQ(Store([&](CArchive& ar) { element.Serialize(ar); }), (Bytes{0x01, 0x00}));
   IRoot item;
-  EXPECT_EQ(Store([&](CArchive& ar) { item.Serialize(ar); }), (Bytes{0x01, 0x00, 0x01, 0x00}));
-
+  EXPECT_EQ(testing::StoreOf(element), (Bytes{0x01, 0x00}));
+  EXPECT_EQ(testing::StoreOf(item), (Bytes{0x01, 0x00, 0x01, 0x00}));
   // The element ignores its word; an item stops after a word it does not know.
-  Load(ByteWriter().Word(7).Word(0xBEEF).bytes(), [](CArchive& ar) {
-    IDrawable e;
-    e.Serialize(ar);
-    EXPECT_EQ(ar.BytesRemaining(), 2u);
-  });
-  for (uint16_t version : {1, 2}) {
-    Load(ByteWriter().Word(version).Word(9).bytes(), [&](CArchive& ar) {
-      IRoot r;
-      r.Serialize(ar);
-      EXPECT_EQ(ar.BytesRemaining(), version == 1 ? 0u : 2u);
-    });
-  }
+  EXPECT_EQ(testing::LoadInto(element, ByteWriter().Word(7).Word(0xBEEF).bytes()), 2u);
+  EXPECT_EQ(testing::LoadInto(item, ByteWriter().Word(1).Word(9).bytes()), 0u);
+  EXPECT_EQ(testing::LoadInto(item, ByteWriter().Word(2).Word(9).bytes()), 2u);
 }
 
 struct ClassRow {
@@ -153,7 +134,7 @@ struct HandleFixture : ::testing::Test {
   RecordingSurface device;
 };
 
-TEST_F(HandleFixture, SquareSpansTwoPixelsEachWayAndRestoresTheState) {
+TEST_F(HandleFixture, SquareSpansTwoPixelsEachWayFilledOrOutlinedByMode) {
   const DrawState before = device.GetState();
   const DrawCall& square = DrawOnce(1);
   EXPECT_EQ(square.kind, DrawCall::rectangle);
@@ -161,47 +142,38 @@ TEST_F(HandleFixture, SquareSpansTwoPixelsEachWayAndRestoresTheState) {
   EXPECT_EQ(square.state.pen, draw_tools::kBlackPen);
   EXPECT_EQ(square.state.brush, draw_tools::kBlackBrush);
   EXPECT_EQ(device.GetState(), before);
-}
 
-TEST_F(HandleFixture, OutlinedInModesTwoFiveAndNineFilledOtherwise) {
-  using draw_tools::kHollowBrush;
   // The brushes of every mode are the view's table (view_tran_test).
-  for (int mode : {2, 5, 9}) EXPECT_EQ(DrawOnce(mode).state.brush, kHollowBrush) << mode;
-  for (int mode : {1, 4}) EXPECT_NE(DrawOnce(mode).state.brush.style, Brush::hollow) << mode;
-
+  for (int mode : {2, 5, 9}) EXPECT_EQ(DrawOnce(mode).state.brush, draw_tools::kHollowBrush) << mode;
+  EXPECT_NE(DrawOnce(4).state.brush.style, Brush::hollow);
   point.Select(true);
-  const DrawCall& selected = DrawOnce(1);
-  EXPECT_EQ(selected.state.pen, draw_tools::kRedPen);
-  EXPECT_EQ(selected.state.brush, draw_tools::kRedBrush);
+  EXPECT_EQ(DrawOnce(1).state.brush, draw_tools::kRedBrush);
   const DrawCall& band = DrawOnce(5);
   EXPECT_EQ(band.state.pen, draw_tools::kRedPen);
-  EXPECT_EQ(band.state.brush, kHollowBrush);
   EXPECT_EQ(band.state.rasterOp, RasterOp::invert);
+
+  // Far points saturate instead of overflowing.
+  point.world = {0, 1e300, -1e300};
+  const DrawCall far = DrawOnce(1);
+  EXPECT_EQ(far.x2, IViewTran::kPixelLimit + 3);
+  EXPECT_EQ(far.y1, IViewTran::kPixelLimit - 2);
 }
 
-TEST_F(HandleFixture, RepeatReusesTheStoredModeAndFeedbackIsNotStored) {
+TEST_F(HandleFixture, RepeatReusesTheStoredModeWhichFeedbackAndCameraViewsDoNotDraw) {
   DrawOnce(2);
-  EXPECT_EQ(point.GetHandleMode(), 2);
   EXPECT_EQ(DrawOnce(kDrawModeRepeat).state.rasterOp, RasterOp::invert);
   DrawOnce(kDrawModeDragFeedback);
   EXPECT_EQ(point.GetHandleMode(), 2);
   EXPECT_EQ(DrawOnce(kDrawModeRepeat).state.brush, draw_tools::kHollowBrush);
   EXPECT_EQ(point.GetDrawMode(), 1);  // Draw keeps its own mode
-}
 
-TEST_F(HandleFixture, NothingInACameraViewButTheModeIsStillStored) {
+  // Nothing in a camera view, but the mode is still stored.
+  RecordingSurface camera;
   view.SetViewType(IViewTran::camera);
-  point.DrawHandle(device, view, 9, 0);
-  EXPECT_TRUE(device.calls.empty());
-  EXPECT_EQ(device.stateChanges, 0);
+  point.DrawHandle(camera, view, 9, 0);
+  EXPECT_TRUE(camera.calls.empty());
+  EXPECT_EQ(camera.stateChanges, 0);
   EXPECT_EQ(point.GetHandleMode(), 9);
-}
-
-TEST_F(HandleFixture, FarPointsSaturateInsteadOfOverflowing) {
-  point.world = {0, 1e300, -1e300};
-  const DrawCall& square = DrawOnce(1);
-  EXPECT_EQ(square.x2, IViewTran::kPixelLimit + 3);
-  EXPECT_EQ(square.y1, IViewTran::kPixelLimit - 2);
 }
 
 // --- Top-level items ---
