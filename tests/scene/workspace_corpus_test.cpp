@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -31,7 +32,6 @@ using testing::ByteWriter;
 using testing::Bytes;
 using testing::Concat;
 using testing::ReadFile;
-using testing::FuzzOutcome;
 using testing::FuzzFormBody;
 using testing::FuzzWorkspace;
 
@@ -185,16 +185,33 @@ void WriteCorpus(const std::filesystem::path& dir, const std::map<std::string, B
   }
 }
 
-TEST(WorkspaceCorpus, EachFileGivesTheOutcomeItsNameStates) {
-  if (Regenerating()) WriteCorpus(kCorpus, GenerateCorpus());
-  testing::ExpectOutcomesByName(kCorpus, FuzzWorkspace, 15);
-}
-
-TEST(WorkspaceCorpus, CurrentFixturesResaveByteForByte) {
+// Each committed "ok-current-" fixture reads and saves back to its own bytes.
+void ExpectCurrentFixturesResave(const std::filesystem::path& dir, const std::function<Bytes(const Bytes&)>& resave) {
   int fixtures = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     if (entry.path().filename().string().rfind("ok-current-", 0) != 0) continue;
     const Bytes bytes = ReadFile(entry.path());
+    EXPECT_EQ(resave(bytes), bytes) << entry.path().filename();
+    ++fixtures;
+  }
+  EXPECT_GE(fixtures, 1);
+}
+
+TEST(SceneCorpus, EachFileGivesTheOutcomeItsNameStates) {
+  if (Regenerating()) {
+    WriteCorpus(kCorpus, GenerateCorpus());
+    WriteCorpus(kFormCorpus, GenerateFormCorpus());
+  }
+  testing::ExpectOutcomesByName(kCorpus, FuzzWorkspace, 15);
+  testing::ExpectOutcomesByName(kFormCorpus, FuzzFormBody, 10);
+  // The form the corpus read adopted the point only a polygon names.
+  IObject form;
+  testing::Load(ReadFile(kFormCorpus / "ok-point-only-in-a-polygon.frm"), [&](CArchive& ar) { form.SerializeBody(ar); });
+  EXPECT_EQ(form.GetPoints().GetCount(), 5u);
+}
+
+TEST(SceneCorpus, CurrentFixturesResaveByteForByte) {
+  ExpectCurrentFixturesResave(kCorpus, [](const Bytes& bytes) {
     // Its form file is not there: the forms keep their headers, quietly.
     testing::TempDir store;
     ScopedObjectStore scope(store.path().string());
@@ -202,52 +219,24 @@ TEST(WorkspaceCorpus, CurrentFixturesResaveByteForByte) {
     ScopedUserInterface quiet(ui);
     Workspace ws;
     testing::Load(bytes, [&](CArchive& ar) { ws.Serialize(ar); });
-    EXPECT_EQ(Stored(ws), bytes) << entry.path().filename();
-    ++fixtures;
-  }
-  EXPECT_GE(fixtures, 1);
-}
-
-TEST(WorkspaceCorpus, EveryTruncationOfAValidFileFailsWithEndOfFile) {
-  testing::ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
-}
-
-TEST(WorkspaceCorpus, RandomFlipsNeverLeaveAnInconsistentWorkspace) {
-  std::mt19937 random(20261207);
-  testing::ExpectFlipsStaySound(SampleBytes(), FuzzWorkspace, random, 3000, 4);
-}
-
-TEST(FormCorpus, EachFileGivesTheOutcomeItsNameStates) {
-  if (Regenerating()) WriteCorpus(kFormCorpus, GenerateFormCorpus());
-  testing::ExpectOutcomesByName(kFormCorpus, FuzzFormBody, 10);
-}
-
-TEST(FormCorpus, CurrentFixturesResaveByteForByte) {
-  int fixtures = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(kFormCorpus)) {
-    if (entry.path().filename().string().rfind("ok-current-", 0) != 0) continue;
-    const Bytes bytes = ReadFile(entry.path());
+    return Stored(ws);
+  });
+  ExpectCurrentFixturesResave(kFormCorpus, [](const Bytes& bytes) {
     IObject form;
     testing::Load(bytes, [&](CArchive& ar) { form.SerializeBody(ar); });
-    EXPECT_EQ(BodyBytes(form), bytes) << entry.path().filename();
-    ++fixtures;
-  }
-  EXPECT_GE(fixtures, 1);
+    return BodyBytes(form);
+  });
 }
 
-TEST(FormCorpus, APointOnlyAPolygonNamesJoinsThePoints) {
-  const Bytes bytes = ReadFile(kFormCorpus / "ok-point-only-in-a-polygon.frm");
-  IObject form;
-  testing::Load(bytes, [&](CArchive& ar) { form.SerializeBody(ar); });
-  EXPECT_EQ(form.GetPoints().GetCount(), 5u);
-}
-
-TEST(FormCorpus, EveryTruncationOfAValidBodyFailsWithEndOfFile) {
+TEST(SceneCorpus, EveryTruncationOfAValidFileFailsWithEndOfFile) {
+  testing::ExpectEveryCutFails(SampleBytes(), FuzzWorkspace);
   testing::ExpectEveryCutFails(SampleBodyBytes(), FuzzFormBody);
 }
 
-TEST(FormCorpus, RandomFlipsNeverLeaveAnInconsistentForm) {
-  std::mt19937 random(20261208);
+TEST(SceneCorpus, RandomFlipsNeverLeaveAnInconsistentWorkspaceOrForm) {
+  std::mt19937 random(20261207);
+  testing::ExpectFlipsStaySound(SampleBytes(), FuzzWorkspace, random, 3000, 4);
+  random.seed(20261208);
   testing::ExpectFlipsStaySound(SampleBodyBytes(), FuzzFormBody, random, 3000, 4);
 }
 
