@@ -1,4 +1,5 @@
-// CVector: geometry, colour transforms, Round and the stored size.
+// CVector: geometry, colour transforms and Round. Its stored form is pinned
+// by every record layout built with ByteWriter::Vector.
 #include "math/vector.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,6 @@
 #include <limits>
 #include <random>
 
-#include "persist/archive.h"
-#include "persist/file.h"
-#include "support/bytes.h"
 #include "support/vector_near.h"
 
 namespace brevoxa {
@@ -21,30 +19,21 @@ void ExpectVector(const CVector& actual, double x, double y, double z, double to
   EXPECT_NEAR(actual.z, z, tolerance);
 }
 
-TEST(VectorGeometry, CrossIsRightHanded) {
+TEST(VectorGeometry, KnownAnswersAndZeroVectors) {
   ExpectVector(CVector(1, 0, 0).Cross(CVector(0, 1, 0)), 0, 0, 1);
-  ExpectVector(CVector(0, 1, 0).Cross(CVector(1, 0, 0)), 0, 0, -1);
   ExpectVector(CVector(2, 3, 4).Cross(CVector(5, 6, 7)), -3, 6, -3);
-}
-
-TEST(VectorGeometry, LengthAndNormalize) {
-  EXPECT_DOUBLE_EQ(CVector(3, 0, 4).Length(), 5.0);
-
   CVector v(3, 0, 4);
+  EXPECT_DOUBLE_EQ(v.Length(), 5.0);
   v.Normalize();
   ExpectVector(v, 0.6, 0.0, 0.8);
-  EXPECT_NEAR(v.Length(), 1.0, 1e-15);
+  EXPECT_NEAR(CVector(1, 0, 0).CosAngle(CVector(1, 1, 0)), std::sqrt(0.5), 1e-15);
+  EXPECT_DOUBLE_EQ(CVector(2, 0, 0).CosAngle(CVector(-5, 0, 0)), -1.0);
 
+  // A zero vector normalises to itself and has cosine 0 with anything,
+  // rather than NaN.
   CVector zero;
   zero.Normalize();
   EXPECT_EQ(zero, CVector(0, 0, 0));
-  EXPECT_FALSE(std::isnan(zero.x));
-}
-
-TEST(VectorGeometry, CosAngle) {
-  EXPECT_NEAR(CVector(1, 0, 0).CosAngle(CVector(1, 1, 0)), std::sqrt(0.5), 1e-15);
-  EXPECT_DOUBLE_EQ(CVector(2, 0, 0).CosAngle(CVector(-5, 0, 0)), -1.0);
-  // A zero vector on either side gives 0 rather than NaN.
   EXPECT_EQ(CVector().CosAngle(CVector(1, 2, 3)), 0.0);
   EXPECT_EQ(CVector(1, 2, 3).CosAngle(CVector()), 0.0);
 }
@@ -66,8 +55,7 @@ TEST(VectorColour, ClampAndClamped) {
 
   CVector inPlace = original;
   inPlace.Clamp();
-  EXPECT_EQ(inPlace, CVector(0, 128.5, 255));
-  EXPECT_EQ(CVector(0, 255, 254.999).Clamped(), CVector(0, 255, 254.999));
+  EXPECT_EQ(inPlace, clamped);
 }
 
 TEST(VectorColour, KnownConversionsBothWays) {
@@ -112,33 +100,6 @@ TEST(VectorRound, HalvesRoundTowardZeroAndTheEndsSaturate) {
       {std::nan(""), 0},
   };
   for (const auto& [x, rounded] : rows) EXPECT_EQ(Round(x), rounded) << x;
-}
-
-TEST(VectorSerialize, ThreeDoublesInTwentyFourBytes) {
-  CMemFile file;
-  {
-    CArchive ar(&file, CArchive::store);
-    CVector v(1.5, -2.0, 1e300);
-    v.Serialize(ar);
-    ar.Close();
-  }
-  const std::vector<uint8_t> bytes = file.Bytes();
-  ASSERT_EQ(bytes.size(), 24u);
-  // 1.5 is 0x3FF8000000000000, little-endian.
-  const std::vector<uint8_t> first(bytes.begin(), bytes.begin() + 8);
-  EXPECT_EQ(first, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xF8, 0x3F}));
-
-  CMemFile in(bytes);
-  CArchive ar(&in, CArchive::load);
-  CVector read;
-  read.Serialize(ar);
-  EXPECT_EQ(read, CVector(1.5, -2.0, 1e300));
-}
-
-TEST(VectorSerialize, ShortDataFails) {
-  CVector read;
-  EXPECT_EQ(testing::LoadCause(testing::Bytes(20, 0), [&](CArchive& ar) { read.Serialize(ar); }),
-            CArchiveException::endOfFile);
 }
 
 }  // namespace
