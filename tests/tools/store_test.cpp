@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -64,9 +65,8 @@ std::vector<ILayer*> Layers(IObject& form) {
 }
 
 size_t CountLights(Workspace& ws) {
-  size_t n = 0;
-  for (IDrawable* item : ws.GetItems()) n += dynamic_cast<ILight*>(item) != nullptr;
-  return n;
+  return static_cast<size_t>(std::count_if(ws.GetItems().begin(), ws.GetItems().end(),
+                       [](IDrawable* item) { return dynamic_cast<ILight*>(item) != nullptr; }));
 }
 
 // Every edge, keyed by its end points' rounded local positions, must be
@@ -239,16 +239,9 @@ TEST_F(DefaultStore, PreviewsRenderTheScratchMaterialUnderTheScratchSky) {
     for (IObject* form : Forms(*ws))
       for (ILayer* layer : Layers(*form)) EXPECT_EQ(layer->GetMaterial().GetFileName(), "PREVIEW.MAT");
   }
-  auto box = LoadWorkspace("PREVBOX.WSP");
-  ASSERT_EQ(Forms(*box).size(), 1u);
-  EXPECT_EQ(Forms(*box)[0]->GetPolygonCount(), 6u);
-
-  const EnvironmentSettings black = LoadDocument<CEnvironment>("PREVBLK.ENV")->Settings();
-  EXPECT_EQ(black.horizon, CVector(0, 0, 0));
-  EXPECT_FALSE(black.enablePoles);
-  const EnvironmentSettings white = LoadDocument<CEnvironment>("PREVWHT.ENV")->Settings();
-  EXPECT_EQ(white.horizon, CVector(255, 255, 255));
-  EXPECT_FALSE(white.enablePoles);
+  // The preview's black, white and gradient skies.
+  EXPECT_EQ(LoadDocument<CEnvironment>("PREVBLK.ENV")->Settings().horizon, CVector(0, 0, 0));
+  EXPECT_EQ(LoadDocument<CEnvironment>("PREVWHT.ENV")->Settings().horizon, CVector(255, 255, 255));
   const EnvironmentSettings gradient = LoadDocument<CEnvironment>("PREVCLR.ENV")->Settings();
   EXPECT_TRUE(gradient.enablePoles);
   EXPECT_GT(gradient.positivePole.z, gradient.positivePole.x);  // a blue zenith
@@ -264,12 +257,8 @@ TEST_F(DefaultStore, DemoShowsOffTheRenderer) {
   EXPECT_TRUE(sky.enablePoles);
   EXPECT_GT(sky.ambientLight.Length(), 0);
   ASSERT_EQ(ws->GetRenderLink().GetFileName().rfind("DEMO", 0), 0u);
-  const RenderSettings settings = LoadDocument<CRenderDoc>(ws->GetRenderLink().GetFileName())->Settings();
-  EXPECT_EQ(settings.width, 640);
-  EXPECT_EQ(settings.height, 480);
-  EXPECT_EQ(settings.supersampling, Supersampling::low);
   // Into a glass ball, out of it and on to what lies behind.
-  EXPECT_GE(settings.depthLimit, 4);
+  EXPECT_GE(LoadDocument<CRenderDoc>(ws->GetRenderLink().GetFileName())->Settings().depthLimit, 4);
 
   bool textured = false, mirrored = false, glass = false;
   size_t polygons = 0;
