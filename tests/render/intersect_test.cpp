@@ -12,80 +12,54 @@
 #include <utility>
 #include <vector>
 
+#include "hand_scene.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
-#include "scene/point.h"
-#include "scene/polygon.h"
 
 namespace brevoxa {
 namespace {
 
-// A form of free-standing polygons whose points sit at the given world
-// positions (local and world alike).
-class Polygons {
- public:
-  Polygons() {
-    layer_ = new ILayer;
-    form_.GetLayers().AddTail(layer_);
-  }
+using testing::MakeRay;
 
-  IPolygon& Add(const std::vector<CVector>& corners) {
-    auto* polygon = new IPolygon;
-    for (const CVector& c : corners) {
-      auto* point = new IPoint(c);
-      point->world = c;
-      form_.GetPoints().AddTail(point);
-      polygon->AddPoint(point);
-    }
-    layer_->GetPolygons().AddTail(polygon);
-    polygon->ComputeNormal();
-    return *polygon;
-  }
+// Free-standing polygons whose points sit at their world positions.
+using Polygons = testing::HandScene;
 
- private:
-  IObject form_;
-  ILayer* layer_;
-};
-
-Ray MakeRay(const CVector& origin, const CVector& direction) { return {origin, direction}; }
-
-TEST(IntersectPlane, GivesTheDistanceToThePlaneFromEitherSide) {
+// The plane z = 2: distances from either side, negative behind the origin
+// (the callers reject them), refusals that leave t alone for directions
+// within 1e-5 of parallel and NaN ones, and none for a polygon without a
+// normal.
+TEST(IntersectPlane, GivesTheDistanceToThePlaneOrRefuses) {
   Polygons scene;
-  const IPolygon& square = scene.Add({{0, 0, 2}, {1, 0, 2}, {1, 1, 2}, {0, 1, 2}});
-  double t = 0;
-  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, 7}, {0, 0, -1}), t));
-  EXPECT_DOUBLE_EQ(t, 5.0);
-  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, -1}, {0, 0, 1}), t));
-  EXPECT_DOUBLE_EQ(t, 3.0);
-  // Behind the origin the distance is negative; the callers reject it.
-  ASSERT_TRUE(IntersectPlane(square, MakeRay({0.5, 0.5, 7}, {0, 0, 1}), t));
-  EXPECT_DOUBLE_EQ(t, -5.0);
-}
-
-TEST(IntersectPlane, TreatsRaysWithinTheToleranceAsParallel) {
-  Polygons scene;
-  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
-  double t = 42;
-  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 0}), t));
-  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 0.9e-5}), t));
-  EXPECT_EQ(t, 42) << "a refused plane test leaves t alone";
-  EXPECT_TRUE(IntersectPlane(square, MakeRay({0, 0, 1}, {1, 0, 1.1e-5}), t));
-}
-
-TEST(IntersectPlane, RefusesNaNDirectionsAndPolygonsWithoutANormal) {
-  Polygons scene;
-  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
-  const IPolygon& sliver = scene.Add({{0, 0, 0}, {1, 1, 1}, {2, 2, 2}});
-  double t = 0;
+  const IPolygon& square = scene.AddPolygon({{0, 0, 2}, {1, 0, 2}, {1, 1, 2}, {0, 1, 2}});
+  const IPolygon& sliver = scene.AddPolygon({{0, 0, 0}, {1, 1, 1}, {2, 2, 2}});
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {nan, 0, -1}), t));
-  EXPECT_FALSE(IntersectPlane(square, MakeRay({0, 0, 1}, {0, 0, nan}), t));
-  EXPECT_FALSE(IntersectPlane(sliver, MakeRay({0, 0, 1}, {0, 0, -1}), t));
+  struct Case {
+    const IPolygon* polygon;
+    Ray ray;
+    bool met;
+    double t;
+  };
+  const Case cases[] = {
+      {&square, MakeRay({0.5, 0.5, 7}, {0, 0, -1}), true, 5},
+      {&square, MakeRay({0.5, 0.5, -1}, {0, 0, 1}), true, 3},
+      {&square, MakeRay({0.5, 0.5, 7}, {0, 0, 1}), true, -5},
+      {&square, MakeRay({0, 0, 3}, {1, 0, 0}), false, 42},
+      {&square, {{0, 0, 1}, {1, 0, 0.9e-5}}, false, 42},
+      {&square, {{0, 0, 1}, {1, 0, 1.1e-5}}, true, 1 / 1.1e-5},
+      {&square, MakeRay({0, 0, 3}, {nan, 0, -1}), false, 42},
+      {&square, MakeRay({0, 0, 3}, {0, 0, nan}), false, 42},
+      {&sliver, MakeRay({0, 0, 3}, {0, 0, -1}), false, 42},
+  };
+  for (const Case& c : cases) {
+    double t = 42;
+    EXPECT_EQ(IntersectPlane(*c.polygon, c.ray, t), c.met) << TraceText(c.ray.direction);
+    EXPECT_NEAR(t, c.t, 1e-6) << TraceText(c.ray.direction);
+  }
 }
 
 TEST(ContainsHit, FindsThePointInTheFirstFanTriangleThatHoldsIt) {
   Polygons scene;
-  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const IPolygon& square = scene.AddPolygon({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
   const auto q = [&](int i) { return static_cast<const IPoint*>(*std::next(square.GetPoints().begin(), i)); };
   const Ray down = MakeRay({0.75, 0.25, 3}, {0, 0, -1});
   HitRecord hit;
@@ -115,7 +89,7 @@ TEST(ContainsHit, FindsThePointInTheFirstFanTriangleThatHoldsIt) {
 TEST(ContainsHit, SolvesTheFanWhenTheSecondVertexSharesTheFirstCoordinate) {
   Polygons scene;
   // q1 lies straight above q0 in the projection, so u1 is exactly 0.
-  const IPolygon& triangle = scene.Add({{0, 0, 0}, {0, 1, 0}, {1, 1, 0}});
+  const IPolygon& triangle = scene.AddPolygon({{0, 0, 0}, {0, 1, 0}, {1, 1, 0}});
   HitRecord hit;
   ASSERT_TRUE(ContainsHit(triangle, hit, MakeRay({0.25, 0.5, 1}, {0, 0, -1}), 1.0));
   EXPECT_DOUBLE_EQ(hit.beta, 0.25);
@@ -124,7 +98,7 @@ TEST(ContainsHit, SolvesTheFanWhenTheSecondVertexSharesTheFirstCoordinate) {
 
   // Nearly above: 0.1 + 0.2 rounds past 0.3, so u1 is -5.6e-17 rather than
   // 0, and the fan coordinates must come out as well as with an exact 0.
-  const IPolygon& leaning = scene.Add({{0.1 + 0.2, 0, 0}, {0.3, 1, 0}, {1.3, 1, 0}});
+  const IPolygon& leaning = scene.AddPolygon({{0.1 + 0.2, 0, 0}, {0.3, 1, 0}, {1.3, 1, 0}});
   for (const auto& [x, y] : {std::pair{0.5, 0.5}, std::pair{0.35, 0.9}, std::pair{1.0, 0.95}}) {
     ASSERT_TRUE(ContainsHit(leaning, hit, MakeRay({x, y, 1}, {0, 0, -1}), 1.0)) << x << ", " << y;
     EXPECT_NEAR(hit.beta, x - (0.1 + 0.2), 1e-12) << x << ", " << y;
@@ -137,8 +111,8 @@ TEST(ContainsHit, ProjectsAlongTheDominantAxis) {
   Polygons scene;
   // A square in the plane x = 2 (projected onto y, z) and one in y = -1
   // (projected onto x, z); each is hit only within its own outline.
-  const IPolygon& wallX = scene.Add({{2, 0, 0}, {2, 1, 0}, {2, 1, 1}, {2, 0, 1}});
-  const IPolygon& wallY = scene.Add({{0, -1, 0}, {0, -1, 1}, {1, -1, 1}, {1, -1, 0}});
+  const IPolygon& wallX = scene.AddPolygon({{2, 0, 0}, {2, 1, 0}, {2, 1, 1}, {2, 0, 1}});
+  const IPolygon& wallY = scene.AddPolygon({{0, -1, 0}, {0, -1, 1}, {1, -1, 1}, {1, -1, 0}});
   ASSERT_EQ(wallX.GetDominantAxis(), 1);
   ASSERT_EQ(wallY.GetDominantAxis(), 2);
   HitRecord hit;
@@ -150,9 +124,9 @@ TEST(ContainsHit, ProjectsAlongTheDominantAxis) {
 
 TEST(ContainsHit, FailsWithoutTouchingTheRecordOutsideAndOnDegenerateInput) {
   Polygons scene;
-  const IPolygon& square = scene.Add({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
-  const IPolygon& segment = scene.Add({{0, 0, 0}, {1, 0, 0}});
-  const IPolygon& sliver = scene.Add({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
+  const IPolygon& square = scene.AddPolygon({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+  const IPolygon& segment = scene.AddPolygon({{0, 0, 0}, {1, 0, 0}});
+  const IPolygon& sliver = scene.AddPolygon({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}});
   IPolygon empty;
   HitRecord hit;
   hit.t = 99;
@@ -179,7 +153,7 @@ TEST(ContainsHit, RecoversBarycentricWeightsOfRandomTriangles) {
     const CVector a(coordinate(random), coordinate(random), coordinate(random));
     const CVector b(coordinate(random), coordinate(random), coordinate(random));
     const CVector c(coordinate(random), coordinate(random), coordinate(random));
-    const IPolygon& triangle = scene.Add({a, b, c});
+    const IPolygon& triangle = scene.AddPolygon({a, b, c});
     // Slivers make the weights ill-conditioned; they are not what this checks.
     if ((b - a).Cross(c - a).Length() < 1.0) continue;
     double wb = unit(random), wc = unit(random);

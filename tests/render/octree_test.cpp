@@ -1,7 +1,7 @@
 // The octree: child numbering and tie rules, the lists against the overlap
 // test, the overlap test, the slab test, nearest hits against brute force,
-// the walk against a plain descent from the root, the shadow walk, the
-// counters, and empty and degenerate scenes.
+// the walk against a plain descent from the root, how the shadow walk ends,
+// the counters, and empty and degenerate scenes.
 #include "render/octree.h"
 
 #include <gtest/gtest.h>
@@ -16,90 +16,19 @@
 #include <utility>
 #include <vector>
 
+#include "hand_scene.h"
 #include "render/intersect.h"
-#include "scene/camera.h"
-#include "scene/form_object.h"
-#include "scene/layer.h"
 #include "scene/light.h"
-#include "scene/ob_list.h"
-#include "scene/point.h"
-#include "scene/polygon.h"
 
 namespace brevoxa {
 namespace {
 
 using octree_detail::PolygonOverlapsUnitCube;
+using testing::MakeRay;
+using testing::Square;
+using Scene = testing::HandScene;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A scene list built by hand: cameras that span the box, and forms of
-// free-standing polygons whose points are placed directly in the world.
-class Scene {
- public:
-  ~Scene() { items_.DeleteAll(); }
-
-  const IObList& Items() const { return items_; }
-  void Add(IDrawable* item) { items_.AddTail(item); }
-
-  // A camera whose eye, target and up point widen the box to the cube
-  // [-size, size]³, so that the root's centre is exactly the origin.
-  void AddCamera(double size = 1.0) {
-    auto* camera = new ICamera;
-    camera->SetPosition({-size, -size, -size});
-    camera->SetTarget({size, size, size});
-    camera->SetUpPoint({size, -size, size});
-    items_.AddTail(camera);
-  }
-
-  IObject& AddForm() {
-    auto* form = new IObject;
-    form->GetLayers().AddTail(new ILayer);
-    items_.AddTail(form);
-    return *form;
-  }
-
-  IPolygon& AddPolygon(IObject& form, const std::vector<CVector>& corners) {
-    auto* polygon = new IPolygon;
-    for (const CVector& c : corners) {
-      auto* point = new IPoint(c);
-      point->world = c;
-      form.GetPoints().AddTail(point);
-      polygon->AddPoint(point);
-    }
-    static_cast<ILayer*>(form.GetLayers().GetHead())->GetPolygons().AddTail(polygon);
-    polygon->ComputeNormal();
-    return *polygon;
-  }
-
-  IPolygon& AddPolygon(const std::vector<CVector>& corners) {
-    if (!defaultForm_) defaultForm_ = &AddForm();
-    return AddPolygon(*defaultForm_, corners);
-  }
-
- private:
-  IObList items_;
-  IObject* defaultForm_ = nullptr;
-};
-
-Ray MakeRay(const CVector& origin, CVector direction) {
-  direction.Normalize();
-  return {origin, direction};
-}
-
-// A square of side 2 × half around the centre, in the plane of the given
-// axis (0 x, 1 y, 2 z).
-std::vector<CVector> Square(const CVector& centre, double half, int axis) {
-  std::vector<CVector> corners;
-  const double s[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-  for (const auto& c : s) {
-    CVector v = centre;
-    double* a[3] = {&v.x, &v.y, &v.z};
-    *a[(axis + 1) % 3] += c[0] * half;
-    *a[(axis + 2) % 3] += c[1] * half;
-    corners.push_back(v);
-  }
-  return corners;
-}
 
 // The nearest hit over every polygon, with the same distance window and
 // the same containment test as the octree.
@@ -264,43 +193,40 @@ TEST(OctreeBuild, StopsSubdividingOnRequestAndReportsTheFirstLevel) {
 
 // --- The polygon–cube test ---
 
-TEST(PolygonCube, AcceptsVerticesInsideAndEdgesOrFacesThroughTheCube) {
-  // A vertex inside.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{0, 0, 0}, {3, 0, 0}, {3, 3, 0}}, {0, 0, 1}));
-  // No vertex inside, an edge straight through.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-2, 0, 0}, {2, 0, 0}, {2, 5, 0}}, {0, 0, 1}));
-  // A big triangle around the cube: no vertex and no edge in it, only the face.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 0.1}, {9, -9, 0.1}, {0, 9, 0.1}}, {0, 0, 1}));
-  // Slanted the same way, cutting the cube's corner region.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 1.3}, {9, -9, -1.3}, {0, 9, 0}}, {2.6, 0, 18}));
-  // Exactly in a face of the cube.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.5, -2, -2}, {0.5, 2, -2}, {0.5, 0, 2}}, {1, 0, 0}));
-}
-
-TEST(PolygonCube, RejectsPolygonsBeyondAFaceAnEdgeOrACorner) {
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.6, -2, -2}, {0.6, 2, -2}, {0.6, 0, 2}}, {1, 0, 0}));
-  // Beyond the edge bevel x + y > 1, though each vertex is inside two slabs.
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{0.6, 0.45, 0}, {0.45, 0.6, 0}, {0.6, 0.6, 0.1}},
-                                       {0, 0, 1}));
-  // Beyond the corner bevel x + y + z > 1.5.
-  EXPECT_FALSE(PolygonOverlapsUnitCube(
-      std::vector<CVector>{{0.52, 0.52, 0.48}, {0.52, 0.48, 0.52}, {0.48, 0.52, 0.52}}, {1, 1, 1}));
-  // A big triangle whose plane misses the cube.
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-9, -9, 0.7}, {9, -9, 0.7}, {0, 9, 0.7}}, {0, 0, 1}));
-  // A triangle in the cube's middle plane that passes the corner (0.5, 0.5)
-  // along 2x + y = 1.7: no trivial rejection applies and no edge meets the
-  // cube, so the diagonal test must refuse it.
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-2, 5.7, 0}, {2.5, -3.3, 0}, {5, 5, 0}}, {0, 0, 1}));
-}
-
-TEST(PolygonCube, DegenerateInputIsRefusedOrTestedWithoutTrouble) {
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{}, {0, 0, 1}));
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{kNaN, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1}));
-  // A segment through the cube overlaps; one beside it does not.
-  EXPECT_TRUE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 0, 0}, {3, 0, 0}}, {0, 0, 1}));
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 2, 0}, {3, 2, 0}}, {0, 0, 1}));
-  // A zero normal (collinear points) cannot use the diagonal test.
-  EXPECT_FALSE(PolygonOverlapsUnitCube(std::vector<CVector>{{-3, 2, 0}, {0, 2, 0}, {3, 2, 0}}, {0, 0, 0}));
+// Around the cube [-0.5, 0.5]³: polygons through it by a vertex, an edge or
+// only their face, and polygons just beyond a face, an edge bevel or a
+// corner bevel, which only the later tests refuse; then degenerate input.
+TEST(PolygonCube, KnownOverlapsAndMisses) {
+  struct Case {
+    const char* name;
+    std::vector<CVector> v;
+    CVector normal;
+    bool overlaps;
+  };
+  const Case cases[] = {
+      {"a vertex inside", {{0, 0, 0}, {3, 0, 0}, {3, 3, 0}}, {0, 0, 1}, true},
+      {"an edge straight through", {{-2, 0, 0}, {2, 0, 0}, {2, 5, 0}}, {0, 0, 1}, true},
+      {"only the face through", {{-9, -9, 0.1}, {9, -9, 0.1}, {0, 9, 0.1}}, {0, 0, 1}, true},
+      {"slanted through the corner region", {{-9, -9, 1.3}, {9, -9, -1.3}, {0, 9, 0}}, {2.6, 0, 18}, true},
+      {"in a face of the cube", {{0.5, -2, -2}, {0.5, 2, -2}, {0.5, 0, 2}}, {1, 0, 0}, true},
+      {"beyond a face", {{0.6, -2, -2}, {0.6, 2, -2}, {0.6, 0, 2}}, {1, 0, 0}, false},
+      // Each vertex is inside two slabs.
+      {"beyond the edge bevel x + y > 1", {{0.6, 0.45, 0}, {0.45, 0.6, 0}, {0.6, 0.6, 0.1}}, {0, 0, 1}, false},
+      {"beyond the corner bevel x + y + z > 1.5", {{0.52, 0.52, 0.48}, {0.52, 0.48, 0.52}, {0.48, 0.52, 0.52}},
+       {1, 1, 1}, false},
+      {"a big triangle whose plane misses", {{-9, -9, 0.7}, {9, -9, 0.7}, {0, 9, 0.7}}, {0, 0, 1}, false},
+      // No trivial rejection applies and no edge meets the cube: the
+      // diagonal test must refuse it.
+      {"in the middle plane, past the corner along 2x + y = 1.7", {{-2, 5.7, 0}, {2.5, -3.3, 0}, {5, 5, 0}},
+       {0, 0, 1}, false},
+      {"no points", {}, {0, 0, 1}, false},
+      {"a NaN vertex", {{kNaN, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1}, false},
+      {"a segment through", {{-3, 0, 0}, {3, 0, 0}}, {0, 0, 1}, true},
+      {"a segment beside", {{-3, 2, 0}, {3, 2, 0}}, {0, 0, 1}, false},
+      // A zero normal cannot use the diagonal test.
+      {"collinear points", {{-3, 2, 0}, {0, 2, 0}, {3, 2, 0}}, {0, 0, 0}, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PolygonOverlapsUnitCube(c.v, c.normal), c.overlaps) << c.name;
 }
 
 // No false negatives: whenever a sampled point of a random triangle lies
@@ -335,65 +261,67 @@ TEST(PolygonCube, NeverMissesASampledPointInsideTheCube) {
 
 // --- The slab test ---
 
-TEST(RayBoxIntersect, GivesEntryAndExitOrTheExitTwiceFromInside) {
+// The box [-1, 1]³. From inside the exit comes twice; an exit nearer than
+// 0.001 is no hit at all, and an entry nearer than that counts as inside.
+// Slopes within 1e-5 are parallel: (1, 1e-5, 0) from y = -2 would reach the
+// box after 1e5 units.
+TEST(RayBoxIntersect, GivesEntryAndExitOrAMiss) {
   CBoundingBox box;
   box.min = {-1, -1, -1};
   box.max = {1, 1, 1};
-  BoxHit hit = RayBoxIntersect(box, MakeRay({-5, 0, 0}, {1, 0, 0}));
-  ASSERT_TRUE(hit.hit);
-  EXPECT_DOUBLE_EQ(hit.entry, 4.0);
-  EXPECT_DOUBLE_EQ(hit.exit, 6.0);
-  hit = RayBoxIntersect(box, MakeRay({0, 0, 0.5}, {0, 0, 1}));
-  ASSERT_TRUE(hit.hit);
-  EXPECT_DOUBLE_EQ(hit.entry, 0.5);
-  EXPECT_DOUBLE_EQ(hit.exit, 0.5);
-  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({-5, 0, 0}, {-1, 0, 0})).hit) << "behind";
-  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({-5, 3, 0}, {1, 0, 0})).hit) << "beside";
-  // An exit nearer than 0.001 is no hit at all.
-  EXPECT_FALSE(RayBoxIntersect(box, MakeRay({0, 0, 0.9995}, {0, 0, 1})).hit);
-  // An entry nearer than 0.001 counts as starting inside.
-  hit = RayBoxIntersect(box, MakeRay({0, 0, 1.0005}, {0, 0, -1}));
-  ASSERT_TRUE(hit.hit);
-  EXPECT_EQ(hit.entry, hit.exit);
-}
-
-TEST(RayBoxIntersect, TreatsDirectionsWithinTheToleranceAsParallel) {
-  CBoundingBox box;
-  box.min = {0, 0, 0};
-  box.max = {1, 1, 1};
-  // The y slope would reach the box after 2e5 units; within 1e-5 it is
-  // parallel, and the origin lies outside the y slab.
-  EXPECT_FALSE(RayBoxIntersect(box, {{-5, -2, 0.5}, {1, 1e-5, 0}}).hit);
-  EXPECT_TRUE(RayBoxIntersect(box, {{-5, 0.5, 0.5}, {1, 1e-5, 0}}).hit);
-  EXPECT_TRUE(RayBoxIntersect(box, {{-5, -2, 0.5}, {1, 0.5, 0}}).hit);
-}
-
-TEST(RayBoxIntersect, MissesForNaNAndInfiniteRays) {
-  CBoundingBox box;
-  box.min = {-1, -1, -1};
-  box.max = {1, 1, 1};
-  EXPECT_FALSE(RayBoxIntersect(box, {{0, 0, 0}, {kNaN, 0, 0}}).hit);
-  EXPECT_FALSE(RayBoxIntersect(box, {{0, kNaN, 0}, {1, 0, 0}}).hit);
-  EXPECT_FALSE(RayBoxIntersect(box, {{0, 0, std::numeric_limits<double>::infinity()}, {0, 0, -1}}).hit);
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* name;
+    Ray ray;
+    bool hit;
+    double entry = kNaN, exit = kNaN;  // NaN: not checked
+  };
+  const Case cases[] = {
+      {"from outside", MakeRay({-5, 0, 0}, {1, 0, 0}), true, 4, 6},
+      {"from inside", MakeRay({0, 0, 0.5}, {0, 0, 1}), true, 0.5, 0.5},
+      {"behind", MakeRay({-5, 0, 0}, {-1, 0, 0}), false},
+      {"beside", MakeRay({-5, 3, 0}, {1, 0, 0}), false},
+      {"exit within 0.001", MakeRay({0, 0, 0.9995}, {0, 0, 1}), false},
+      {"entry within 0.001", MakeRay({0, 0, 1.0005}, {0, 0, -1}), true, 2.0005, 2.0005},
+      {"parallel within the tolerance, outside the slab", {{-5, -2, 0.5}, {1, 1e-5, 0}}, false},
+      {"parallel within the tolerance, inside the slab", {{-5, 0.5, 0.5}, {1, 1e-5, 0}}, true},
+      {"slanted", {{-5, -2, 0.5}, {1, 0.5, 0}}, true, 4, 6},
+      {"NaN direction", {{0, 0, 0}, {kNaN, 0, 0}}, false},
+      {"NaN origin", {{0, kNaN, 0}, {1, 0, 0}}, false},
+      {"infinite origin", {{0, 0, inf}, {0, 0, -1}}, false},
+  };
+  for (const Case& c : cases) {
+    const BoxHit hit = RayBoxIntersect(box, c.ray);
+    EXPECT_EQ(hit.hit, c.hit) << c.name;
+    if (!std::isnan(c.entry)) {
+      EXPECT_DOUBLE_EQ(hit.entry, c.entry) << c.name;
+      EXPECT_DOUBLE_EQ(hit.exit, c.exit) << c.name;
+    }
+  }
 }
 
 // --- Queries ---
 
-TEST(FindNearestHit, IgnoresHitsNearerThanTheMinimumDistance) {
+// A floor at z = 0.25: nothing nearer than the minimum distance counts, nor
+// anything at or beyond the maximum.
+TEST(FindNearestHit, TakesOnlyHitsWithinTheDistanceWindow) {
   Scene scene;
   scene.AddCamera();
   const IPolygon& floor = scene.AddPolygon(Square({0.3, 0.3, 0.25}, 0.2, 2));
   RenderCounters counters;
   const Octree tree = BuildOctree(scene.Items(), 4, 4, counters);
-  HitRecord hit;
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25}, {0, 0, 1}), 1e14, hit, counters));
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25}, {0, 0, -1}), 1e14, hit, counters));
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25 + 0.9e-5}, {0, 0, -1}), 1e14, hit, counters));
-  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.25 + 2e-5}, {0, 0, -1}), 1e14, hit, counters));
-  EXPECT_EQ(hit.polygon, &floor);
-  // And nothing at or beyond the maximum distance.
-  EXPECT_FALSE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.75}, {0, 0, -1}), 0.5, hit, counters));
-  EXPECT_TRUE(tree.FindNearestHit(MakeRay({0.3, 0.3, 0.75}, {0, 0, -1}), 0.5000001, hit, counters));
+  struct Case {
+    double z, dz, maxDistance;
+    bool hit;
+  };
+  const Case cases[] = {{0.25, 1, 1e14, false},         {0.25, -1, 1e14, false}, {0.25 + 0.9e-5, -1, 1e14, false},
+                        {0.25 + 2e-5, -1, 1e14, true},  {0.75, -1, 0.5, false},  {0.75, -1, 0.5000001, true}};
+  for (const Case& c : cases) {
+    HitRecord hit;
+    EXPECT_EQ(tree.FindNearestHit(MakeRay({0.3, 0.3, c.z}, {0, 0, c.dz}), c.maxDistance, hit, counters), c.hit)
+        << "from z " << c.z << " within " << c.maxDistance;
+    EXPECT_TRUE(!c.hit || hit.polygon == &floor);
+  }
 }
 
 TEST(FindNearestHit, FillsTheRecordForShading) {
@@ -434,7 +362,7 @@ TEST(FindNearestHit, TiesGoToTheEntryListedFirst) {
   EXPECT_EQ(hit.polygon, &first);
 }
 
-TEST(FindNearestHit, SurvivesNaNZeroAndAxisAlignedDirectionsAndDegeneratePolygons) {
+TEST(FindNearestHit, SurvivesNaNAndZeroDirectionsAndDegeneratePolygons) {
   Scene scene;
   scene.AddCamera();
   scene.AddPolygon({{0.1, 0.1, 0.1}, {0.2, 0.2, 0.2}, {0.3, 0.3, 0.3}});  // zero area
@@ -460,14 +388,6 @@ TEST(FindNearestHit, SurvivesNaNZeroAndAxisAlignedDirectionsAndDegeneratePolygon
   EXPECT_EQ(hit.polygon, &real);
   ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, 0.9}, {0, 0, -1}), 1e14, hit, counters));
   EXPECT_EQ(hit.polygon, &disk);
-  // Along every axis and diagonal, through every centre plane.
-  for (int dx = -1; dx <= 1; ++dx)
-    for (int dy = -1; dy <= 1; ++dy)
-      for (int dz = -1; dz <= 1; ++dz) {
-        if (dx == 0 && dy == 0 && dz == 0) continue;
-        tree.FindNearestHit(MakeRay({0, 0, 0}, {double(dx), double(dy), double(dz)}), 1e14, hit, counters);
-        tree.FindNearestHit(MakeRay({0.5, 0.5, 0.5}, {double(dx), double(dy), double(dz)}), 1e14, hit, counters);
-      }
 }
 
 struct Random {
@@ -774,41 +694,28 @@ TEST(Counters, CountRootTestsLeavesTestsAndHits) {
 
 // --- The shadow walk ---
 
-TEST(ShadowWalk, ReportsAPolygonOnceForEachLeafWhoseWindowHoldsItsHit) {
+// How the walk ends: at its distance, at the first surface the callback
+// refuses, or at once when the ray misses the root box. What it reports on
+// the way the comparison with the plain walk pins.
+TEST(ShadowWalk, EndsAtItsDistanceAtARefusalOrOutsideTheScene) {
   Scene scene;
   scene.AddCamera();
-  const IPolygon& face = scene.AddPolygon(Square({0.5, 0.5, 0}, 0.4, 2));
+  scene.AddPolygon(Square({0.5, 0.5, 0}, 0.4, 2));
   RenderCounters counters;
   const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
-  std::vector<const IPolygon*> seen;
-  const auto collect = [&](const HitRecord& hit) {
-    seen.push_back(hit.polygon);
-    EXPECT_DOUBLE_EQ(hit.t, 0.5);
-    return true;
-  };
-  // The square lies in the face between children 3 and 0 and is listed in
-  // both; either leaf's window holds the hit.
-  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 1.2, counters, collect), ShadowWalkEnd::reachedEnd);
-  EXPECT_EQ(seen, (std::vector<const IPolygon*>{&face, &face}));
-  EXPECT_EQ(counters.polygonHits, 2u);
-  EXPECT_EQ(counters.octreeHits, 3u);
-
-  // A light before the surface is reached first.
-  seen.clear();
-  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 0.4, counters, collect), ShadowWalkEnd::reachedEnd);
-  EXPECT_TRUE(seen.empty());
-
-  // A blocking surface stops the walk at once.
-  seen.clear();
-  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -0.5}, {0, 0, 1}), 1.2, counters,
-                            [&](const HitRecord& hit) {
-                              seen.push_back(hit.polygon);
-                              return false;
-                            }),
-            ShadowWalkEnd::stopped);
-  EXPECT_EQ(seen.size(), 1u);
-
-  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -5}, {0, 0, 1}), 10, counters, collect), ShadowWalkEnd::outsideScene);
+  int calls = 0;
+  const auto accept = [&](const HitRecord&) { return ++calls > 0; };
+  const auto refuse = [&](const HitRecord&) { return ++calls < 0; };
+  const Ray up = MakeRay({0.5, 0.5, -0.5}, {0, 0, 1});
+  EXPECT_EQ(tree.ShadowWalk(up, 0.4, counters, refuse), ShadowWalkEnd::reachedEnd);
+  EXPECT_EQ(calls, 0);
+  // The square lies in the face between children 3 and 0, listed in both.
+  EXPECT_EQ(tree.ShadowWalk(up, 1.2, counters, accept), ShadowWalkEnd::reachedEnd);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(tree.ShadowWalk(up, 1.2, counters, refuse), ShadowWalkEnd::stopped);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(tree.ShadowWalk(MakeRay({0.5, 0.5, -5}, {0, 0, 1}), 10, counters, accept), ShadowWalkEnd::outsideScene);
+  EXPECT_EQ(calls, 3);
 }
 
 // From a lit point of a closed convex form the way to the light is clear:

@@ -6,116 +6,73 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <optional>
 #include <vector>
 
+#include "hand_scene.h"
 #include "material/environment.h"
 #include "material/material_doc.h"
 #include "material/random_source.h"
 #include "render/octree.h"
-#include "scene/camera.h"
-#include "scene/form_object.h"
-#include "scene/layer.h"
 #include "scene/light.h"
-#include "scene/ob_list.h"
-#include "scene/point.h"
-#include "scene/polygon.h"
 #include "support/vector_near.h"
 
 namespace brevoxa {
 namespace {
 
 using testing::ExpectNear;
+using testing::MakeRay;
+using testing::Square;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A scene list built by hand: a camera that spans the cube [-size, size]³
-// (so the octree's root centre is the origin), forms of one polygon each
-// with a material of their own, and lights.
-class Scene {
+// A camera that spans the cube [-size, size]³ (so the octree's root centre
+// is the origin), forms of one polygon each with a material of their own,
+// and lights.
+class Scene : public testing::HandScene {
  public:
-  explicit Scene(double size = 1.0) {
-    auto* camera = new ICamera;
-    camera->SetPosition({-size, -size, -size});
-    camera->SetTarget({size, size, size});
-    camera->SetUpPoint({size, -size, size});
-    items_.AddTail(camera);
-  }
-  ~Scene() { items_.DeleteAll(); }
+  explicit Scene(double size = 1.0) { AddCamera(size); }
 
   // Without a material the layer's link stays closed.
   IPolygon& AddPolygon(const std::vector<CVector>& corners, const std::optional<MaterialSettings>& material) {
-    auto* form = new IObject;
-    auto* layer = new ILayer;
-    form->GetLayers().AddTail(layer);
-    auto* polygon = new IPolygon;
-    for (const CVector& c : corners) {
-      auto* point = new IPoint(c);
-      point->world = c;
-      form->GetPoints().AddTail(point);
-      polygon->AddPoint(point);
-    }
-    layer->GetPolygons().AddTail(polygon);
-    form->ComputeNormals();
+    IObject& form = AddForm();
+    IPolygon& polygon = HandScene::AddPolygon(form, corners);
+    form.ComputeNormals();
     if (material) {
+      ILayer* layer = static_cast<ILayer*>(form.GetLayers().GetHead());
       layer->GetMaterial().CreateDocument();
       EXPECT_TRUE(dynamic_cast<CMaterialDoc*>(layer->GetMaterial().GetDocument())->SetSettings(*material));
     }
-    items_.AddTail(form);
-    return *polygon;
+    return polygon;
   }
 
   void AddLight(const CVector& at, const CVector& colour = {255, 255, 255}) {
     auto* light = new ILight;
     light->SetPosition(at);
     light->SetColour(colour);
-    items_.AddTail(light);
+    Add(light);
     lights_.push_back(light);
   }
 
   // After the last polygon.
   void Build(int depth = 1) {
     RenderCounters counters;
-    tree_ = BuildOctree(items_, depth, 4, counters);
+    tree_ = BuildOctree(Items(), depth, 4, counters);
   }
   const Octree& Tree() const { return tree_; }
   const std::vector<const ILight*>& Lights() const { return lights_; }
 
  private:
-  IObList items_;
   Octree tree_;
   std::vector<const ILight*> lights_;
 };
-
-// A square of side 2 × half around the centre, facing +axis (or -axis when
-// flipped); axis 0 x, 1 y, 2 z.
-std::vector<CVector> Square(const CVector& centre, double half, int axis, bool flipped = false) {
-  std::vector<CVector> corners;
-  const double s[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
-  for (const auto& c : s) {
-    CVector v = centre;
-    double* a[3] = {&v.x, &v.y, &v.z};
-    *a[(axis + 1) % 3] += c[0] * half;
-    *a[(axis + 2) % 3] += c[1] * half;
-    corners.push_back(v);
-  }
-  if (flipped) std::reverse(corners.begin(), corners.end());
-  return corners;
-}
 
 MaterialSettings Matte(const CVector& colour) {
   MaterialSettings m;
   m.color = colour;
   return m;
-}
-
-Ray MakeRay(const CVector& origin, CVector direction) {
-  direction.Normalize();
-  return {origin, direction};
 }
 
 // One render thread's tracing state around a scene.

@@ -1,0 +1,93 @@
+// Scenes built by hand for the tracing tests: a scene list that owns what
+// it holds, a camera that spans a cube, polygons whose points stand directly
+// at their world positions, axis-aligned squares and unit rays.
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include "render/ray.h"
+#include "scene/camera.h"
+#include "scene/form_object.h"
+#include "scene/layer.h"
+#include "scene/ob_list.h"
+#include "scene/point.h"
+#include "scene/polygon.h"
+
+namespace brevoxa::testing {
+
+class HandScene {
+ public:
+  HandScene() = default;
+  HandScene(const HandScene&) = delete;
+  HandScene& operator=(const HandScene&) = delete;
+  ~HandScene() { items_.DeleteAll(); }
+
+  const IObList& Items() const { return items_; }
+  void Add(IDrawable* item) { items_.AddTail(item); }
+
+  // A camera whose eye, target and up point widen the box to the cube
+  // [-size, size]³, so that the octree root's centre is exactly the origin.
+  void AddCamera(double size = 1.0) {
+    auto* camera = new ICamera;
+    camera->SetPosition({-size, -size, -size});
+    camera->SetTarget({size, size, size});
+    camera->SetUpPoint({size, -size, size});
+    items_.AddTail(camera);
+  }
+
+  // A form of one empty layer.
+  IObject& AddForm() {
+    auto* form = new IObject;
+    form->GetLayers().AddTail(new ILayer);
+    items_.AddTail(form);
+    return *form;
+  }
+
+  // A polygon in the form's first layer, its points local and world alike.
+  IPolygon& AddPolygon(IObject& form, const std::vector<CVector>& corners) {
+    auto* polygon = new IPolygon;
+    for (const CVector& c : corners) {
+      auto* point = new IPoint(c);
+      point->world = c;
+      form.GetPoints().AddTail(point);
+      polygon->AddPoint(point);
+    }
+    static_cast<ILayer*>(form.GetLayers().GetHead())->GetPolygons().AddTail(polygon);
+    polygon->ComputeNormal();
+    return *polygon;
+  }
+
+  // Into one form that every such call shares.
+  IPolygon& AddPolygon(const std::vector<CVector>& corners) {
+    if (!sharedForm_) sharedForm_ = &AddForm();
+    return AddPolygon(*sharedForm_, corners);
+  }
+
+ private:
+  IObList items_;
+  IObject* sharedForm_ = nullptr;
+};
+
+// A square of side 2 × half around the centre in the plane of the axis
+// (0 x, 1 y, 2 z), facing +axis, or -axis when flipped.
+inline std::vector<CVector> Square(const CVector& centre, double half, int axis, bool flipped = false) {
+  std::vector<CVector> corners;
+  const double s[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+  for (const auto& c : s) {
+    CVector v = centre;
+    double* a[3] = {&v.x, &v.y, &v.z};
+    *a[(axis + 1) % 3] += c[0] * half;
+    *a[(axis + 2) % 3] += c[1] * half;
+    corners.push_back(v);
+  }
+  if (flipped) std::reverse(corners.begin(), corners.end());
+  return corners;
+}
+
+inline Ray MakeRay(const CVector& origin, CVector direction) {
+  direction.Normalize();
+  return {origin, direction};
+}
+
+}  // namespace brevoxa::testing
