@@ -120,61 +120,36 @@ TEST(TextureMapping, SurfaceFrameFollowsTheLayerAndFallsBackOnItsYAxis) {
   EXPECT_NEAR(f.b.Length(), 1.0, 1e-12);
 }
 
-// --- Names, channels, editor routing, factory ---
+// --- Names and channels ---
 
-struct RoutingEditor : ITextureEditor {
-  std::string called;
-  bool EditBitmap(IBitmapTexture&) override { return Note("bitmap"); }
-  bool EditRollingBumps(IRollingBumpsTexture&) override { return Note("rolling"); }
-  bool EditRadialWave(IRadialWaveTexture&) override { return Note("radial"); }
-  bool EditWood(IWoodTexture&) override { return Note("wood"); }
-  bool EditCheck(ICheckTexture&) override { return Note("check"); }
-  bool EditMarble(IMarbleTexture&) override { return Note("marble"); }
-  bool EditClouds(ICloudsTexture&) override { return Note("clouds"); }
-  bool EditGranite(IGraniteTexture&) override { return Note("granite"); }
-  bool EditWoodRange(IWoodRangeTexture&) override { return Note("woodRange"); }
-  bool EditRoughness(IRoughnessTexture&) override { return Note("roughness"); }
-  bool EditColorRange(IColorRangeTexture&) override { return Note("colorRange"); }
-  bool Note(const char* kind) {
-    called = kind;
-    return true;
-  }
-};
-
-TEST(TextureKinds, NamesChannelsAndDialogsOfEveryKind) {
-  struct Expected {
+TEST(TextureKinds, NamesClassesAndChannelsOfEveryKind) {
+  // No kind writes the filter or reflect colour unless its own switches say
+  // so (the checkerboard's are MaterialSurface's); bumps write only normals.
+  const struct {
     std::unique_ptr<ITexture> texture;
     const char* name;
     const char* className;
-    const char* editor;
-    bool color, filter, reflect, normal;
+    bool color;
+  } kinds[] = {
+      {std::make_unique<IBitmapTexture>(), "Bitmap PLAIN.JPG", "IBitmapTexture", true},
+      {std::make_unique<IRollingBumpsTexture>(), "Rolling Bumps", "IRollingBumpsTexture", false},
+      {std::make_unique<IRadialWaveTexture>(), "Radial Wave", "IRadialWaveTexture", false},
+      {std::make_unique<IWoodTexture>(), "Wood", "IWoodTexture", true},
+      {std::make_unique<ICheckTexture>(), "Checkerboard", "ICheckTexture", true},
+      {std::make_unique<IMarbleTexture>(), "Marble", "IMarbleTexture", true},
+      {std::make_unique<ICloudsTexture>(), "Clouds", "ICloudsTexture", true},
+      {std::make_unique<IGraniteTexture>(), "Granite", "IGraniteTexture", true},
+      {std::make_unique<IWoodRangeTexture>(), "Wood - Range", "IWoodRangeTexture", true},
+      {std::make_unique<IRoughnessTexture>(), "Roughness", "IRoughnessTexture", false},
+      {std::make_unique<IColorRangeTexture>(), "Color Range", "IColorRangeTexture", true},
   };
-  Expected kinds[] = {
-      {std::make_unique<IBitmapTexture>(), "Bitmap PLAIN.JPG", "IBitmapTexture", "bitmap", true, false, false, false},
-      {std::make_unique<IRollingBumpsTexture>(), "Rolling Bumps", "IRollingBumpsTexture", "rolling", false, false, false, true},
-      {std::make_unique<IRadialWaveTexture>(), "Radial Wave", "IRadialWaveTexture", "radial", false, false, false, true},
-      {std::make_unique<IWoodTexture>(), "Wood", "IWoodTexture", "wood", true, false, false, false},
-      {std::make_unique<ICheckTexture>(), "Checkerboard", "ICheckTexture", "check", true, false, false, false},
-      {std::make_unique<IMarbleTexture>(), "Marble", "IMarbleTexture", "marble", true, false, false, false},
-      {std::make_unique<ICloudsTexture>(), "Clouds", "ICloudsTexture", "clouds", true, false, false, false},
-      {std::make_unique<IGraniteTexture>(), "Granite", "IGraniteTexture", "granite", true, false, false, false},
-      {std::make_unique<IWoodRangeTexture>(), "Wood - Range", "IWoodRangeTexture", "woodRange", true, false, false, false},
-      {std::make_unique<IRoughnessTexture>(), "Roughness", "IRoughnessTexture", "roughness", false, false, false, true},
-      {std::make_unique<IColorRangeTexture>(), "Color Range", "IColorRangeTexture", "colorRange", true, false, false, false},
-  };
-  for (Expected& k : kinds) {
+  for (const auto& k : kinds) {
     SCOPED_TRACE(k.name);
     EXPECT_EQ(k.texture->GetName(), k.name);
     EXPECT_STREQ(k.texture->GetRuntimeClass()->className, k.className);
     EXPECT_EQ(k.texture->AffectsColor(), k.color);
-    EXPECT_EQ(k.texture->AffectsFilter(), k.filter);
-    EXPECT_EQ(k.texture->AffectsReflect(), k.reflect);
-    EXPECT_EQ(k.texture->AffectsNormal(), k.normal);
-    RoutingEditor editor;
-    EXPECT_TRUE(k.texture->EditProperties(editor));
-    EXPECT_EQ(editor.called, k.editor);
-    ITextureEditor declining;
-    EXPECT_FALSE(k.texture->EditProperties(declining));
+    EXPECT_EQ(k.texture->AffectsNormal(), !k.color);
+    EXPECT_FALSE(k.texture->AffectsFilter() || k.texture->AffectsReflect());
   }
 }
 

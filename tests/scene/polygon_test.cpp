@@ -50,7 +50,6 @@ TEST(PolygonNormal, PlaneAndDominantAxis) {
   IPolygon& raised = s.Polygon({{0, 0, 2}, {0, 1, 2}, {1, 1, 2}});
   raised.ComputeNormal();
   EXPECT_EQ(raised.GetPlaneD(), 2.0);
-
   // Ties go to the later axis: X and Y tie, Y wins; all three tie, Z wins.
   struct { std::vector<CVector> corners; int axis; } cases[] = {
       {{{0, 0, 0}, {0, 0, 1}, {1, -1, 1}}, 2}, {{{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, 1},
