@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "persist/exceptions.h"
 #include "persist/object_store.h"
 #include "render/sample_file.h"
+#include "support/bytes.h"
 #include "support/temp_dir.h"
 #include "ui/recording_ui.h"
 
@@ -52,34 +54,34 @@ ino_t Inode(const std::string& path) {
   return st.st_ino;
 }
 
+// One bright sample in each kernel: 255 / 4 and 1020 / 16 truncated; in the
+// 5 x 5 kernel red weighs 9 at the centre (2295 / 81) and green 2 at the
+// top edge (510 / 81). White stays white: each divisor is its kernel's sum,
+// and 255 x 81 does not overflow the accumulators.
 TEST(ReduceSupersampled, KnownSums) {
   TempDir dir;
-  SampleImage two = Blank(2, 2, 2);
-  Set(two, 0, 0, 255, 0, 0);
-  SampleImage out = Reduce(dir, two);
-  EXPECT_EQ(out.header.width, 1);
-  EXPECT_EQ(out.header.height, 1);
-  EXPECT_EQ(out.header.factor, 1);
-  EXPECT_EQ(out.Pixel(0, 0)[0], 63);  // 255 / 4 truncated
-  EXPECT_EQ(out.Pixel(0, 0)[1], 0);
-
-  SampleImage three = Blank(3, 3, 3);
-  Set(three, 1, 1, 255, 255, 255);
-  out = Reduce(dir, three);
-  for (int c = 0; c < 3; ++c) EXPECT_EQ(out.Pixel(0, 0)[c], 63);  // 1020 / 16 truncated
-
-  SampleImage five = Blank(5, 5, 5);
-  Set(five, 2, 2, 255, 0, 0);  // weight 9: 2295 / 81
-  Set(five, 1, 0, 0, 255, 0);  // weight 2: 510 / 81
-  out = Reduce(dir, five);
-  EXPECT_EQ(out.Pixel(0, 0)[0], 28);
-  EXPECT_EQ(out.Pixel(0, 0)[1], 6);
-
-  // White stays white: each divisor is its kernel's sum, and 255 x 81 does
-  // not overflow the accumulators.
-  for (int f : {2, 3, 5}) {
-    out = Reduce(dir, Blank(f, f, f, 255));
-    EXPECT_EQ(out.Pixel(0, 0)[0], 255) << "factor " << f;
+  struct Case {
+    int factor;
+    uint8_t background;
+    std::vector<std::array<int, 5>> samples;  // x, y, r, g, b
+    std::array<int, 3> expected;
+  };
+  const Case cases[] = {
+      {2, 0, {{0, 0, 255, 0, 0}}, {63, 0, 0}},
+      {3, 0, {{1, 1, 255, 255, 255}}, {63, 63, 63}},
+      {5, 0, {{2, 2, 255, 0, 0}, {1, 0, 0, 255, 0}}, {28, 6, 0}},
+      {2, 255, {}, {255, 255, 255}},
+      {3, 255, {}, {255, 255, 255}},
+      {5, 255, {}, {255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SampleImage raw = Blank(c.factor, c.factor, c.factor, c.background);
+    for (const auto& [x, y, r, g, b] : c.samples)
+      Set(raw, x, y, static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b));
+    const SampleImage out = Reduce(dir, raw);
+    ASSERT_EQ(out.rgb.size(), 3u) << "factor " << c.factor;
+    EXPECT_EQ(out.header.factor, 1);
+    EXPECT_EQ((std::array<int, 3>{out.rgb[0], out.rgb[1], out.rgb[2]}), c.expected) << "factor " << c.factor;
   }
 }
 
@@ -170,11 +172,6 @@ SampleImage Gradient(int w, int h) {
   return image;
 }
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 int MaxDifference(const SampleImage& expected, const Bitmap& decoded) {
   int worst = 0;
   for (int y = 0; y < decoded.height; ++y)
@@ -193,7 +190,7 @@ TEST(WriteJpegFile, QualityEightyDecodesCloseToThePicture) {
 
   ASSERT_TRUE(WriteJpegFile(dir.File("scene.JPG"), 80, dir.File("dmp"), ui));
   EXPECT_TRUE(ui.Messages().empty());
-  const std::vector<uint8_t> bytes = FileBytes(dir.File("scene.JPG"));
+  const std::vector<uint8_t> bytes = testing::ReadFile(dir.File("scene.JPG"));
   ASSERT_GT(bytes.size(), 20u);
   EXPECT_EQ(bytes[0], 0xFF);
   EXPECT_EQ(bytes[1], 0xD8);
@@ -245,7 +242,7 @@ TEST(WriteJpegFile, FailuresAreReportedNotSuccess) {
   EXPECT_FALSE(WriteJpegFile(out, 80, dir.File("wide"), ui));
   ASSERT_EQ(ui.Messages().size(), 1u);
   EXPECT_EQ(ui.Messages()[0].rfind("Can't write image to " + out + ": ", 0), 0u) << ui.Messages()[0];
-  EXPECT_EQ(FileBytes(out).size(), std::string("an older render").size());
+  EXPECT_EQ(testing::ReadFile(out).size(), std::string("an older render").size());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
@@ -271,7 +268,7 @@ TEST(LosslessWriters, PpmBytesAreExact) {
   WriteSampleImage(dir.File("dmp"), picture);
   ASSERT_TRUE(WritePpmFile(dir.File("out.ppm"), dir.File("dmp"), ui));
   const std::string expected = std::string("P6\n2 1\n255\n") + "\x01\x02\x03\xFA\xFB\xFC";
-  const std::vector<uint8_t> bytes = FileBytes(dir.File("out.ppm"));
+  const std::vector<uint8_t> bytes = testing::ReadFile(dir.File("out.ppm"));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
 
   EXPECT_FALSE(WritePpmFile(dir.File("out2.ppm"), dir.File("missing"), ui));

@@ -6,8 +6,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "persist/object_store.h"
 #include "support/bytes.h"
@@ -18,7 +16,9 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
+using testing::ReadFile;
 using testing::TempDir;
+using testing::WriteFile;
 
 RenderStatistics Sample() {
   RenderStatistics s;
@@ -37,21 +37,11 @@ Bytes Record(const RenderStatistics& s) {
   return w.bytes();
 }
 
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void PutFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 TEST(RenderStatistics, FileHoldsTheRecordAndReadsBack) {
   TempDir dir;
   const std::string path = dir.File("RENSTAT.DAT");
   ASSERT_TRUE(SaveStatistics(Sample(), path));
-  EXPECT_EQ(FileBytes(path), Record(Sample()));
+  EXPECT_EQ(ReadFile(path), Record(Sample()));
   EXPECT_EQ(LoadStatistics(path), Sample());
 
   ScopedObjectStore store((dir.path() / "OBJSTORE").string());
@@ -106,7 +96,7 @@ TEST(RenderStatistics, MissingOrDamagedFileGivesEmptyStatistics) {
       {"trailing bytes", trailing},
   };
   for (const auto& [name, bytes] : cases) {
-    PutFile(dir.File(name), bytes);
+    WriteFile(dir.File(name), bytes);
     EXPECT_EQ(LoadStatistics(dir.File(name)), RenderStatistics{}) << name;
   }
   EXPECT_EQ(LoadStatistics(dir.path().string()), RenderStatistics{});  // a folder

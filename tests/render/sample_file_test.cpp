@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "persist/exceptions.h"
 #include "persist/object_store.h"
@@ -18,17 +16,9 @@ namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
+using testing::ReadFile;
 using testing::TempDir;
-
-Bytes FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void PutFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::WriteFile;
 
 TEST(SampleFile, WritesHeaderAndRowsLittleEndian) {
   TempDir dir;
@@ -44,7 +34,7 @@ TEST(SampleFile, WritesHeaderAndRowsLittleEndian) {
   ByteWriter expected;
   expected.Dword(2).Dword(2).Dword(2);
   for (uint8_t b = 1; b <= 12; ++b) expected.Byte(b);
-  EXPECT_EQ(FileBytes(path), expected.bytes());
+  EXPECT_EQ(ReadFile(path), expected.bytes());
 
   SampleImage image = ReadSampleImage(path);
   EXPECT_EQ(image.header.width, 2);
@@ -108,7 +98,7 @@ TEST(SampleFile, ReaderRefusesDamagedFilesByCause) {
   };
   for (const Case& c : cases) {
     const std::string path = dir.File(c.name);
-    PutFile(path, c.bytes);
+    WriteFile(path, c.bytes);
     try {
       SampleFileReader reader(path);
       ADD_FAILURE() << c.name << " was accepted";
@@ -123,7 +113,7 @@ TEST(SampleFile, ReaderRefusesDamagedFilesByCause) {
     EXPECT_EQ(e.cause(), CFileException::fileNotFound);
   }
 
-  PutFile(dir.File("good"), oneByOne);
+  WriteFile(dir.File("good"), oneByOne);
   SampleFileReader reader(dir.File("good"));
   uint8_t rgb[3];
   reader.ReadRow(rgb);
