@@ -7,27 +7,24 @@
 #include "cli/info_command.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "cli/new_form_command.h"
 #include "cli/trace_printer.h"
-#include "material/environment.h"
-#include "material/material_doc.h"
+#include "cli_run.h"
 #include "material/texture_check.h"
 #include "persist/archive.h"
 #include "persist/file.h"
 #include "persist/object_store.h"
-#include "render/render_doc.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
 #include "scene/point.h"
 #include "support/bytes.h"
+#include "support/render_scene.h"
 #include "support/sample_workspace.h"
 #include "support/temp_dir.h"
 #include "support/test_classes.h"
@@ -38,23 +35,15 @@ namespace {
 
 using cli::FileKind;
 using cli::KindOfPath;
+using testing::Capture;
+using testing::CommandRun;
+using testing::ReadText;
+using testing::RunProgram;
+using testing::SaveSettingsFile;
 using testing::TempDir;
 
-struct CommandRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
 CommandRun Info(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = cli::RunInfo(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return Capture([&](std::ostream& out, std::ostream& err) { return cli::RunInfo(args, out, err); });
 }
 
 bool Regenerating() {
@@ -94,39 +83,85 @@ class InfoCommand : public ::testing::Test {
     return dir_.File("scene.wsp");
   }
 
+  // TILES.MAT, NIGHT.ENV and FAST.RDR, each with values off its defaults,
+  // written through its document's own record as its editor saves it.
+  void SaveSettingsFiles() {
+    CMaterialDoc material;
+    auto check = std::make_unique<ICheckTexture>();
+    ICheckTexture::Values values = check->GetValues();
+    values.horizontalRepetitions = 8;
+    values.firstColor = CVector(200, 30, 30);
+    check->SetValues(values);
+    material.AddTexture(std::move(check));
+    SaveSettingsFile(Path("TILES.MAT"), material);
+
+    CEnvironment environment;
+    EnvironmentSettings sky = environment.Settings();
+    sky.shadows = true;
+    sky.stars = 2.5;
+    ASSERT_TRUE(environment.SetSettings(sky));
+    SaveSettingsFile(Path("NIGHT.ENV"), environment);
+
+    CRenderDoc settings;
+    RenderSettings output = settings.Settings();
+    output.width = 640;
+    output.height = 480;
+    output.name = "Preview";
+    output.supersampling = Supersampling::medium;
+    ASSERT_TRUE(settings.SetSettings(output));
+    SaveSettingsFile(Path("FAST.RDR"), settings);
+  }
+
+  // The first bytes of a file in a file of their own.
+  std::string CutShort(const std::string& name, size_t keep, const std::string& cutName) {
+    std::ofstream(Path(cutName), std::ios::binary) << ReadText(Path(name)).substr(0, keep);
+    return Path(cutName);
+  }
+
   std::string Path(const std::string& name) const { return dir_.File(name); }
   TempDir dir_;
 };
 
 const std::string kUnableToLoadForm = "brevoxa: Unable to load the external form object\n";
 
-TEST_F(InfoCommand, ShowsEveryFieldOfAWorkspace) {
-  CommandRun run = Info({SaveSample(), "--store", dir_.path().string()});
-  EXPECT_EQ(run.code, cli::kExitOk);
-  EXPECT_EQ(run.err, "");
-  // The camera view's camera is object #n where the view reads it; the items
-  // list refers back to it.
-  EXPECT_NE(run.out.find("camera #"), std::string::npos);
-  EXPECT_NE(run.out.find("[1] -> #"), std::string::npos);
-  ExpectGolden("info_workspace.txt", WithoutFolder(run.out, dir_));
-}
-
-TEST_F(InfoCommand, ACutShortWorkspaceShowsWhatWasReadThenTheMessage) {
-  std::string path = SaveSample();
-  std::string bytes = ReadText(path);
-  std::ofstream(dir_.File("cut.wsp"), std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
-  CommandRun run = Info({dir_.File("cut.wsp"), "--store=" + dir_.path().string()});
-  EXPECT_EQ(run.code, cli::kExitFailed);
-  EXPECT_EQ(run.err, "brevoxa: Unexpected file format.\n");
-  ExpectGolden("info_workspace_cut.txt", run.out);
-}
-
-TEST_F(InfoCommand, ShowsEveryFieldOfAFormFile) {
+// Every field of every kind of file, in golden texts; the camera view's
+// camera is object #n where the view reads it, and the items list refers
+// back to it.
+TEST_F(InfoCommand, ShowsEveryFieldOfEachKindOfFile) {
   SaveSample();
-  CommandRun run = Info({dir_.File("PIER.FRM")});
-  EXPECT_EQ(run.code, cli::kExitOk);
-  EXPECT_EQ(run.err, "");
-  ExpectGolden("info_form.txt", run.out);
+  SaveSettingsFiles();
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{Path("scene.wsp"), "--store", dir_.path().string()}, "info_workspace.txt"},
+      {{Path("PIER.FRM")}, "info_form.txt"},
+      {{Path("TILES.MAT")}, "info_TILES.MAT.txt"},
+      {{Path("NIGHT.ENV")}, "info_NIGHT.ENV.txt"},
+      {{Path("FAST.RDR")}, "info_FAST.RDR.txt"},
+  };
+  for (const auto& [args, golden] : runs) {
+    CommandRun run = Info(args);
+    EXPECT_EQ(run.code, cli::kExitOk) << golden;
+    EXPECT_EQ(run.err, "") << golden;
+    ExpectGolden(golden, WithoutFolder(run.out, dir_));
+  }
+  const std::string workspace = ReadText(std::filesystem::path(BREVOXA_TEST_DATA) / "cli" / "info_workspace.txt");
+  EXPECT_NE(workspace.find("camera #"), std::string::npos);
+  EXPECT_NE(workspace.find("[1] -> #"), std::string::npos);
+}
+
+// Whatever its kind, a file cut short shows what was read, then the message.
+TEST_F(InfoCommand, ACutShortFileShowsWhatWasReadThenTheMessage) {
+  const size_t workspaceSize = ReadText(SaveSample()).size();
+  SaveSettingsFiles();
+  CommandRun workspace =
+      Info({CutShort("scene.wsp", workspaceSize * 2 / 3, "cut.wsp"), "--store=" + dir_.path().string()});
+  ExpectGolden("info_workspace_cut.txt", workspace.out);
+  CommandRun form = Info({CutShort("PIER.FRM", ReadText(Path("PIER.FRM")).size() - 10, "CUT.FRM")});
+  EXPECT_EQ(form.out.rfind("body {\n  version = 1\n", 0), 0u) << form.out;
+  CommandRun settings = Info({CutShort("FAST.RDR", 9, "CUT.RDR")});
+  for (const CommandRun& run : {workspace, form, settings}) {
+    EXPECT_EQ(run.code, cli::kExitFailed);
+    EXPECT_EQ(run.err, "brevoxa: Unexpected file format.\n");
+  }
 }
 
 TEST_F(InfoCommand, FormFilesAreLookedUpInTheStoreGiven) {
@@ -139,16 +174,6 @@ TEST_F(InfoCommand, FormFilesAreLookedUpInTheStoreGiven) {
   EXPECT_EQ(missing.err, kUnableToLoadForm + kUnableToLoadForm);
 }
 
-TEST_F(InfoCommand, ACorruptFormFileShowsWhatWasReadThenTheMessage) {
-  SaveSample();
-  std::string bytes = ReadText(dir_.File("PIER.FRM"));
-  std::ofstream(dir_.File("CUT.FRM"), std::ios::binary) << bytes.substr(0, bytes.size() - 10);
-  CommandRun run = Info({dir_.File("CUT.FRM")});
-  EXPECT_EQ(run.code, cli::kExitFailed);
-  EXPECT_EQ(run.err, "brevoxa: Unexpected file format.\n");
-  EXPECT_EQ(run.out.rfind("body {\n  version = 1\n", 0), 0u) << run.out;
-}
-
 TEST_F(InfoCommand, AMissingFileIsReportedWithItsPath) {
   CommandRun run = Info({dir_.File("none.wsp")});
   EXPECT_EQ(run.code, cli::kExitFailed);
@@ -157,7 +182,7 @@ TEST_F(InfoCommand, AMissingFileIsReportedWithItsPath) {
                          "\nCannot find this file.\nPlease verify that the correct path and file name are given.\n");
 }
 
-TEST(InfoKinds, ChoosesTheReaderByExtensionInAnyCase) {
+TEST(InfoKinds, ChoosesTheReaderByExtensionInAnyCaseAndRefusesOthers) {
   EXPECT_EQ(KindOfPath("a/b/SCENE.WSP"), FileKind::workspace);
   EXPECT_EQ(KindOfPath("cube.Frm"), FileKind::form);
   EXPECT_EQ(KindOfPath("x.mat"), FileKind::material);
@@ -165,59 +190,7 @@ TEST(InfoKinds, ChoosesTheReaderByExtensionInAnyCase) {
   EXPECT_EQ(KindOfPath("x.rdr"), FileKind::renderSettings);
   EXPECT_EQ(KindOfPath("x.wsp.bak"), FileKind::unknown);
   EXPECT_EQ(KindOfPath("wsp"), FileKind::unknown);
-}
-
-// Writes a settings document through its own record, as its editor saves it.
-void SaveDocument(CObject& document, const std::string& path) {
-  CDiskFile file(path, CDiskFile::modeCreate);
-  CArchive ar(&file, CArchive::store);
-  document.Serialize(ar);
-  ar.Close();
-  file.Close();
-}
-
-TEST_F(InfoCommand, ShowsSettingsFiles) {
-  CMaterialDoc material;
-  auto check = std::make_unique<ICheckTexture>();
-  ICheckTexture::Values values = check->GetValues();
-  values.horizontalRepetitions = 8;
-  values.firstColor = CVector(200, 30, 30);
-  check->SetValues(values);
-  material.AddTexture(std::move(check));
-  SaveDocument(material, dir_.File("TILES.MAT"));
-
-  CEnvironment environment;
-  EnvironmentSettings sky = environment.Settings();
-  sky.shadows = true;
-  sky.stars = 2.5;
-  ASSERT_TRUE(environment.SetSettings(sky));
-  SaveDocument(environment, dir_.File("NIGHT.ENV"));
-
-  CRenderDoc settings;
-  RenderSettings output = settings.Settings();
-  output.width = 640;
-  output.height = 480;
-  output.name = "Preview";
-  output.supersampling = Supersampling::medium;
-  ASSERT_TRUE(settings.SetSettings(output));
-  SaveDocument(settings, dir_.File("FAST.RDR"));
-
-  for (const char* name : {"TILES.MAT", "NIGHT.ENV", "FAST.RDR"}) {
-    CommandRun run = Info({dir_.File(name)});
-    EXPECT_EQ(run.code, cli::kExitOk) << name;
-    EXPECT_EQ(run.err, "") << name;
-    ExpectGolden(std::string("info_") + name + ".txt", run.out);
-  }
-  // A settings file cut short shows the message like any other file.
-  std::string bytes = ReadText(dir_.File("FAST.RDR"));
-  std::ofstream(dir_.File("CUT.RDR"), std::ios::binary) << bytes.substr(0, 9);
-  CommandRun cut = Info({dir_.File("CUT.RDR")});
-  EXPECT_EQ(cut.code, cli::kExitFailed);
-  EXPECT_NE(cut.err.find("Unexpected file format."), std::string::npos);
-}
-
-TEST_F(InfoCommand, UnknownKindsAreRefused) {
-  CommandRun other = Info({dir_.File("notes.txt")});
+  CommandRun other = Info({"notes.txt"});
   EXPECT_EQ(other.code, cli::kExitUsage);
   EXPECT_EQ(other.err, "brevoxa-cli info: unsupported file type '.txt'\n");
 }
@@ -247,33 +220,25 @@ TEST_F(InfoCommand, UsageErrorsNameTheProblemAndShowTheUsageLine) {
 
 // --- The real program ---
 
-CommandRun RunProgram(const TempDir& dir, const std::string& args, const std::string& environment = "") {
-  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
-  const std::string command =
-      environment + "'" + BREVOXA_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
-}
-
 TEST_F(InfoCommand, TheProgramExitsWithTheCodeOfTheOutcome) {
   std::string path = SaveSample();
   // The store comes from the environment when no --store is given.
-  CommandRun good = RunProgram(dir_, "info '" + path + "'", "BREVOXA_STORE='" + dir_.path().string() + "' ");
+  CommandRun good = RunProgram(dir_.path(), "info '" + path + "'", "BREVOXA_STORE='" + dir_.path().string() + "' ");
   EXPECT_EQ(good.code, 0);
   EXPECT_EQ(good.err, "");
   EXPECT_EQ(good.out, Info({path, "--store", dir_.path().string()}).out);
 
   std::ofstream(dir_.File("junk.wsp"), std::ios::binary) << std::string("\x01\x00\x05hello", 8);
-  CommandRun corrupt = RunProgram(dir_, "info '" + dir_.File("junk.wsp") + "'");
+  CommandRun corrupt = RunProgram(dir_.path(), "info '" + dir_.File("junk.wsp") + "'");
   EXPECT_EQ(corrupt.code, 1);
   EXPECT_EQ(corrupt.err, "brevoxa: Unexpected file format.\n");
   EXPECT_EQ(corrupt.out, "version = 1\nname = \"hello\"\n");
 
-  CommandRun usage = RunProgram(dir_, "info");
+  CommandRun usage = RunProgram(dir_.path(), "info");
   EXPECT_EQ(usage.code, 2);
   EXPECT_NE(usage.err.find(cli::kInfoUsage), std::string::npos);
 
-  CommandRun unknown = RunProgram(dir_, "frobnicate");
+  CommandRun unknown = RunProgram(dir_.path(), "frobnicate");
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("Usage: brevoxa-cli"), std::string::npos);
 }
@@ -360,9 +325,7 @@ TEST(TracePrinter, AFailedReadClosesTheObjectsItLeftOpen) {
 // --- `brevoxa-cli new-form` ---
 
 CommandRun NewForm(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = cli::RunNewForm(args, out, err);
-  return {code, out.str(), err.str()};
+  return Capture([&](std::ostream& out, std::ostream& err) { return cli::RunNewForm(args, out, err); });
 }
 
 // The body as a workspace reads it from a form file.
@@ -395,11 +358,6 @@ TEST_F(NewFormCommand, WritesTheSphereThatTheGeneratorMakes) {
   ASSERT_EQ(loaded->GetPoints().GetCount(), 10u);
   EXPECT_EQ(static_cast<const IPoint*>(loaded->GetPoints().GetHead())->local, CVector(0, 0, 1));
   EXPECT_EQ(loaded->GetPolygonCount(), 12u);
-
-  std::ostringstream tree, err;
-  EXPECT_EQ(cli::RunInfo({Path("BALL.FRM")}, tree, err), cli::kExitOk);
-  EXPECT_EQ(err.str(), "");
-  EXPECT_NE(tree.str().find("name = \"Sphere Group\""), std::string::npos);
 }
 
 TEST_F(NewFormCommand, ShapesStackAsLayersWithTheirCheckBoxes) {
@@ -493,15 +451,15 @@ TEST_F(NewFormCommand, AFailedWriteIsReportedAndLeavesNoFile) {
 
 TEST_F(NewFormCommand, TheProgramWritesAFileThatItsInfoReads) {
   const std::string path = Path("PLANE.FRM");
-  CommandRun made = RunProgram(dir_, "new-form '" + path + "' --plane 2 2 2 2");
+  CommandRun made = RunProgram(dir_.path(), "new-form '" + path + "' --plane 2 2 2 2");
   EXPECT_EQ(made.code, 0);
   EXPECT_EQ(made.err, "");
   EXPECT_EQ(made.out, "Added Layer Plane Group\n" + path + ": 1 layer, 9 points, 4 polygons\n");
-  CommandRun shown = RunProgram(dir_, "info '" + path + "'");
+  CommandRun shown = RunProgram(dir_.path(), "info '" + path + "'");
   EXPECT_EQ(shown.code, 0);
   EXPECT_NE(shown.out.find("local = (1, 1, 0)"), std::string::npos);
-  EXPECT_EQ(RunProgram(dir_, "new-form '" + Path("X.FRM") + "' --sphere 50 12 30001").code, 2);
-  CommandRun listed = RunProgram(dir_, "--help");
+  EXPECT_EQ(RunProgram(dir_.path(), "new-form '" + Path("X.FRM") + "' --sphere 50 12 30001").code, 2);
+  CommandRun listed = RunProgram(dir_.path(), "--help");
   EXPECT_NE(listed.out.find("new-form OUT.FRM"), std::string::npos);
 }
 

@@ -4,16 +4,14 @@
 #include "cli/render_command.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <map>
 #include <sstream>
 
 #include "cli/info_command.h"
+#include "cli_run.h"
 #include "material/image_reader.h"
 #include "math/view_tran.h"
 #include "render/render_statistics.h"
@@ -25,19 +23,11 @@ namespace {
 
 using testing::AddCamera;
 using testing::AddLight;
+using testing::Capture;
+using testing::CommandRun;
+using testing::ReadText;
 using testing::RenderStore;
 using testing::SettingsOfSize;
-
-struct CommandRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class RenderCommand : public ::testing::Test {
  protected:
@@ -56,10 +46,10 @@ class RenderCommand : public ::testing::Test {
 
   CommandRun Render(std::vector<std::string> args) {
     args.insert(args.begin(), {scene_, "--store", store_.StoreDir()});
-    std::ostringstream out, err;
     // Neither stream is a terminal: questions are printed and answered OK.
-    int code = cli::RunRender(args, out, err, cli::RenderTerminal{});
-    return {code, out.str(), err.str()};
+    return Capture([&](std::ostream& out, std::ostream& err) {
+      return cli::RunRender(args, out, err, cli::RenderTerminal{});
+    });
   }
   std::string Path(const std::string& name) const { return (store_.Folder() / name).string(); }
 
@@ -75,7 +65,7 @@ TEST_F(RenderCommand, WritesTheRenderedPictureAndTheOutputFiles) {
   // The empty scene shows the environment's horizon, (10, 20, 30).
   std::string pixels;
   for (int i = 0; i < 12; ++i) pixels += "\x0A\x14\x1E";
-  const std::string ppm = ReadBytes(Path("out.ppm"));
+  const std::string ppm = ReadText(Path("out.ppm"));
   EXPECT_EQ(ppm, "P6\n4 3\n255\n" + pixels);
   const std::string jpeg = store_.StoreFile("RENDERED/scene.JPG");
   EXPECT_TRUE(std::filesystem::is_regular_file(jpeg));
@@ -95,7 +85,7 @@ TEST_F(RenderCommand, WritesTheRenderedPictureAndTheOutputFiles) {
   ASSERT_TRUE(png.ok()) << png.message;
   EXPECT_EQ(png.bitmap.TopDownRgb(), std::vector<uint8_t>(pixels.begin(), pixels.end()));
   ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("again.ppm")}).code, cli::kExitOk);
-  EXPECT_EQ(ReadBytes(Path("again.ppm")), ppm);
+  EXPECT_EQ(ReadText(Path("again.ppm")), ppm);
 }
 
 TEST_F(RenderCommand, WithoutATerminalTheQuestionsAreShownAndTheProgressIsLines) {
@@ -118,41 +108,32 @@ TEST_F(RenderCommand, StatsAddTimesRatesAndPeakMemory) {
 
   CommandRun run = Render({"--yes", "--quiet", "--stats", "--threads", "3"});
   ASSERT_EQ(run.code, cli::kExitOk) << run.err;
-  EXPECT_NE(run.out.find("\nThreads             3\n"), std::string::npos) << run.out;
   // The last lines, split where the values start: after the longest label.
-  const size_t column = std::string("Transmitted Rays/s  ").size();
-  std::vector<std::string> labels, values;
+  std::vector<std::string> labels;
+  std::map<std::string, std::string> value;
   std::istringstream lines(run.out.substr(run.out.find("\nOctree Size") + 1));
   for (std::string line; std::getline(lines, line);) {
-    ASSERT_TRUE(line.size() > column && line[column] != ' ') << run.out;
-    labels.push_back(line.substr(0, line.find_last_not_of(' ', column - 1) + 1));
-    values.push_back(line.substr(column));
+    ASSERT_TRUE(line.size() > 20 && line[19] == ' ' && line[20] != ' ') << run.out;
+    labels.push_back(line.substr(0, line.find_last_not_of(' ', 19) + 1));
+    value[labels.back()] = line.substr(20);
   }
   EXPECT_EQ(labels, (std::vector<std::string>{"Octree Size", "Wall Time", "Octree Time", "Tracing Time", "Threads",
                                               "Primary Rays/s", "Reflected Rays/s", "Transmitted Rays/s",
                                               "Shadow Rays/s", "All Rays/s", "Peak Memory"}));
-  ASSERT_EQ(values.size(), 11u) << run.out;
-  const std::string octreeTime = values[2];
-  values.erase(values.begin() + 2);
-  values.erase(values.begin() + 3);
-
-  auto digits = [](const std::string& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  // "12.345 s"
-  auto seconds = [&](const std::string& s) {
+  auto digits = [](const std::string& s) { return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos; };
+  for (const char* label : {"Wall Time", "Octree Time", "Tracing Time"}) {
+    const std::string& s = value[label];  // "12.345 s"
     const size_t dot = s.find('.');
-    return dot != std::string::npos && digits(s.substr(0, dot)) && s.substr(dot + 4) == " s" &&
-           digits(s.substr(dot + 1, 3));
-  };
-  EXPECT_TRUE(seconds(values[1])) << values[1];
-  EXPECT_TRUE(seconds(octreeTime)) << octreeTime;
-  EXPECT_TRUE(seconds(values[2])) << values[2];
-  EXPECT_TRUE(digits(values[3]) && values[3] != "0") << values[3];
-  EXPECT_EQ((std::vector<std::string>{values[4], values[5], values[6]}), (std::vector<std::string>{"0", "0", "0"}));
-  EXPECT_EQ(values[7], values[3]);
+    EXPECT_TRUE(dot != std::string::npos && digits(s.substr(0, dot)) && digits(s.substr(dot + 1, 3)) &&
+                s.substr(dot + 4) == " s")
+        << label << ": " << s;
+  }
+  EXPECT_EQ(value["Threads"], "3");
+  EXPECT_TRUE(digits(value["Primary Rays/s"]) && value["Primary Rays/s"] != "0") << value["Primary Rays/s"];
+  for (const char* label : {"Reflected Rays/s", "Transmitted Rays/s", "Shadow Rays/s"}) EXPECT_EQ(value[label], "0");
+  EXPECT_EQ(value["All Rays/s"], value["Primary Rays/s"]);
   // "12.3 MiB (12595 KiB)"
-  const std::string& peak = values[8];
+  const std::string& peak = value["Peak Memory"];
   const size_t mib = peak.find(" MiB (");
   ASSERT_TRUE(mib != std::string::npos && peak.ends_with(" KiB)")) << peak;
   const std::string kib = peak.substr(mib + 6, peak.size() - mib - 11);
@@ -211,20 +192,12 @@ TEST_F(RenderCommand, OutputThatCannotBeWrittenFailsAndLeavesNoTemporaries) {
 }
 
 TEST_F(RenderCommand, TheProgramRendersAndExitsWithTheStatus) {
-  auto program = [&](const std::string& args) {
-    const std::string out = Path("stdout"), err = Path("stderr");
-    std::string command = "'";
-    command += BREVOXA_CLI_PATH;
-    command += "' render '" + scene_ + "' --store '" + store_.StoreDir() + "' " + args;
-    command += " </dev/null >'" + out + "' 2>'" + err + "'";
-    int status = std::system(command.c_str());
-    return CommandRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
-  };
-  CommandRun run = program("--quiet --threads 3 --output '" + Path("cli.ppm") + "'");
+  const std::string render = "render '" + scene_ + "' --store '" + store_.StoreDir() + "' ";
+  CommandRun run = testing::RunProgram(store_.Folder(), render + "--quiet --threads 3 --output '" + Path("cli.ppm") + "'");
   EXPECT_EQ(run.code, cli::kExitOk) << run.err;
   ASSERT_EQ(Render({"--yes", "--quiet", "--output", Path("in.ppm")}).code, cli::kExitOk);
-  EXPECT_EQ(ReadBytes(Path("cli.ppm")), ReadBytes(Path("in.ppm")));
-  EXPECT_EQ(program("--output x.bmp").code, cli::kExitUsage);
+  EXPECT_EQ(ReadText(Path("cli.ppm")), ReadText(Path("in.ppm")));
+  EXPECT_EQ(testing::RunProgram(store_.Folder(), render + "--output x.bmp").code, cli::kExitUsage);
 }
 
 }  // namespace
