@@ -2,6 +2,7 @@
 #include "render/intersect.h"
 
 #include <cmath>
+#include <vector>
 
 #include "scene/point.h"
 #include "scene/polygon.h"
@@ -23,39 +24,31 @@ struct Projected {
 // a picture shows, and relative to the triangle, so it holds at any scale.
 constexpr double kFanTolerance = 1e-9;
 
-// The two coordinates other than the dominant axis.
-Projected Project(const CVector& v, int dominantAxis) {
-  switch (dominantAxis) {
-    case 1: return {v.y, v.z};
-    case 2: return {v.x, v.z};
-    default: return {v.x, v.y};
-  }
+// The two coordinates other than the dominant axis (1 X, 2 Y, 3 Z).
+template <int kDominantAxis>
+Projected Project(const CVector& v) {
+  if constexpr (kDominantAxis == 1) return {v.y, v.z};
+  if constexpr (kDominantAxis == 2) return {v.x, v.z};
+  return {v.x, v.y};
 }
 
-// The fan test over any sequence of vertices. PointAt turns an element of
-// the sequence into its IPoint. Apart from the tolerance and the choice of
-// row for α below, the arithmetic is the renderer's long-standing one: the
-// fan coordinates and which triangle answers first reach the image through
-// smooth shading.
-template <class Iterator, class PointAt>
-bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantAxis, HitRecord& hit,
-                   const Ray& ray, double t) {
-  if (first == last || dominantAxis < 1 || dominantAxis > 3) return false;
+// The fan test over count vertices: positionAt(i) gives vertex i's world
+// position and pointAt(i) its IPoint. Apart from the tolerance and the
+// choice of row for α below, the arithmetic is the renderer's long-standing
+// one: the fan coordinates and which triangle answers first reach the
+// image through smooth shading.
+template <int kDominantAxis, class PositionAt, class PointAt>
+bool ContainsHitIn(size_t count, PositionAt positionAt, PointAt pointAt, HitRecord& hit, const Ray& ray, double t) {
+  if (count < 3) return false;
   const CVector h = ray.At(t);
-  const IPoint* q0 = pointAt(*first);
-  const Projected p0 = Project(q0->world, dominantAxis);
-  const Projected ph = Project(h, dominantAxis);
+  const Projected p0 = Project<kDominantAxis>(positionAt(0));
+  const Projected ph = Project<kDominantAxis>(h);
   const double u0 = ph.a - p0.a;
   const double w0 = ph.b - p0.b;
 
-  Iterator it = first;
-  ++it;
-  if (it == last) return false;
-  const IPoint* qi = pointAt(*it);
-  Projected pi = Project(qi->world, dominantAxis);
-  for (++it; it != last; ++it) {
-    const IPoint* qi1 = pointAt(*it);
-    const Projected pi1 = Project(qi1->world, dominantAxis);
+  Projected pi = Project<kDominantAxis>(positionAt(1));
+  for (size_t i = 2; i < count; ++i) {
+    const Projected pi1 = Project<kDominantAxis>(positionAt(i));
     const double u1 = pi.a - p0.a, w1 = pi.b - p0.b;
     const double u2 = pi1.a - p0.a, w2 = pi1.b - p0.b;
     bool solved = false;
@@ -90,15 +83,25 @@ bool ContainsHitIn(Iterator first, Iterator last, PointAt pointAt, int dominantA
       hit.t = t;
       hit.alpha = alpha;
       hit.beta = beta;
-      hit.q0 = q0;
-      hit.qi = qi;
-      hit.qi1 = qi1;
+      hit.q0 = pointAt(0);
+      hit.qi = pointAt(i - 1);
+      hit.qi1 = pointAt(i);
       return true;
     }
-    qi = qi1;
     pi = pi1;
   }
   return false;
+}
+
+template <class PositionAt, class PointAt>
+bool ContainsHitOnAxis(int dominantAxis, size_t count, PositionAt positionAt, PointAt pointAt, HitRecord& hit,
+                       const Ray& ray, double t) {
+  switch (dominantAxis) {
+    case 1: return ContainsHitIn<1>(count, positionAt, pointAt, hit, ray, t);
+    case 2: return ContainsHitIn<2>(count, positionAt, pointAt, hit, ray, t);
+    case 3: return ContainsHitIn<3>(count, positionAt, pointAt, hit, ray, t);
+    default: return false;
+  }
 }
 
 }  // namespace
@@ -108,16 +111,18 @@ bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t) {
 }
 
 bool ContainsHit(const IPolygon& polygon, HitRecord& hit, const Ray& ray, double t) {
-  const IObList& points = polygon.GetPoints();
-  return ContainsHitIn(points.begin(), points.end(),
-                       [](const IDrawable* e) { return static_cast<const IPoint*>(e); },
-                       polygon.GetDominantAxis(), hit, ray, t);
+  std::vector<const IPoint*> list;
+  for (const IDrawable* e : polygon.GetPoints()) list.push_back(static_cast<const IPoint*>(e));
+  return ContainsHitOnAxis(
+      polygon.GetDominantAxis(), list.size(), [&list](size_t k) -> const CVector& { return list[k]->world; },
+      [&list](size_t k) { return list[k]; }, hit, ray, t);
 }
 
-bool ContainsHit(std::span<const IPoint* const> vertices, int dominantAxis, HitRecord& hit,
-                 const Ray& ray, double t) {
-  return ContainsHitIn(vertices.begin(), vertices.end(), [](const IPoint* p) { return p; },
-                       dominantAxis, hit, ray, t);
+bool ContainsHit(std::span<const CVector> positions, const IPoint* const* points, int dominantAxis,
+                 HitRecord& hit, const Ray& ray, double t) {
+  return ContainsHitOnAxis(
+      dominantAxis, positions.size(), [positions](size_t k) -> const CVector& { return positions[k]; },
+      [points](size_t k) { return points[k]; }, hit, ray, t);
 }
 
 }  // namespace brevoxa

@@ -41,9 +41,10 @@ inline bool IntersectPlane(const CVector& normal, double planeD, const Ray& ray,
 // projection plane).
 bool ContainsHit(const IPolygon& polygon, HitRecord& hit, const Ray& ray, double t);
 
-// The same test over vertices given in order, projected along dominantAxis
-// (1 X, 2 Y, 3 Z): the octree keeps each polygon's vertices in an array.
-bool ContainsHit(std::span<const IPoint* const> vertices, int dominantAxis, HitRecord& hit,
-                 const Ray& ray, double t);
+// The same test over the vertices' world positions in order, projected
+// along dominantAxis (1 X, 2 Y, 3 Z); points[i] is the point at
+// positions[i], for the record. The octree keeps both in arrays.
+bool ContainsHit(std::span<const CVector> positions, const IPoint* const* points, int dominantAxis,
+                 HitRecord& hit, const Ray& ray, double t);
 
 }  // namespace brevoxa

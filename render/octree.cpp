@@ -332,7 +332,7 @@ bool Octree::MeetsPlane(uint32_t index, const Ray& ray, double window, double& t
 // triangle) and counts.
 bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const {
   const OctreeEntry& entry = entries_[index];
-  if (!ContainsHit({entry.points, entry.pointCount}, entry.dominantAxis, hit, ray, t)) return false;
+  if (!ContainsHit({entry.positions, entry.pointCount}, entry.points, entry.dominantAxis, hit, ray, t)) return false;
   ++counters.polygonHits;
   hit.form = entry.form;
   hit.layer = entry.layer;

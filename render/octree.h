@@ -31,9 +31,10 @@ struct OctreeEntry {
   const IObject* form = nullptr;
   const ILayer* layer = nullptr;
   const IPolygon* polygon = nullptr;
-  // The polygon's vertices in order and its projection axis, copied at
-  // build time.
+  // The polygon's vertices in order, their world positions and its
+  // projection axis, copied at build time.
   const IPoint* const* points = nullptr;
+  const CVector* positions = nullptr;
   uint32_t pointCount = 0;
   int dominantAxis = 0;
 };
@@ -198,6 +199,7 @@ class Octree {
     entries_.swap(other.entries_);
     planes_.swap(other.planes_);
     vertices_.swap(other.vertices_);
+    positions_.swap(other.positions_);
   }
   template <class LeafVisitor>
   ShadowWalkEnd Walk(const Ray& ray, double maxDistance, RenderCounters& counters, LeafVisitor&& visit) const;
@@ -214,6 +216,9 @@ class Octree {
   std::vector<OctreeEntry> entries_;
   std::vector<EntryPlane> planes_;
   std::vector<const IPoint*> vertices_;
+  // The vertices' world positions, in the same order: the polygon tests
+  // read them without visiting the scene's points.
+  std::vector<CVector> positions_;
 };
 
 // Sorts every polygon of the scene's forms into a new octree over the box of

@@ -323,7 +323,7 @@ class OctreeBuilder {
     const Shape& shape = shapes_[entry];
     vertices.clear();
     for (uint32_t i = 0; i < shape.vertexCount; ++i) {
-      const CVector d = tree_.vertices_[shape.firstVertex + i]->world - cube.centre;
+      const CVector d = tree_.positions_[shape.firstVertex + i] - cube.centre;
       vertices.emplace_back(d.x / cube.size.x, d.y / cube.size.y, d.z / cube.size.z);
     }
     const CVector& n = tree_.planes_[entry].normal;
@@ -646,7 +646,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
   for (const Layer& layer : layers) {
     for (const IDrawable* polygonItem : layer.layer->GetPolygons()) {
       const auto* polygon = static_cast<const IPolygon*>(polygonItem);
-      entries.push_back({layer.form, layer.layer, polygon, nullptr, 0, 0});
+      entries.push_back({layer.form, layer.layer, polygon, nullptr, nullptr, 0, 0});
       vertexCount += polygon->GetPoints().GetCount();
     }
   }
@@ -657,6 +657,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
   // touches, and the entries point into the vertex array.
   std::reverse(entries.begin(), entries.end());
   tree_.vertices_.reserve(vertexCount);
+  tree_.positions_.reserve(vertexCount);
   tree_.planes_.resize(entries.size());
   shapes_.resize(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -670,6 +671,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
     for (const IDrawable* item : polygon.GetPoints()) {
       const auto* point = static_cast<const IPoint*>(item);
       tree_.vertices_.push_back(point);
+      tree_.positions_.push_back(point->world);
       bounds.Add(point->world);
     }
     shape.vertexCount = static_cast<uint32_t>(tree_.vertices_.size()) - shape.firstVertex;
@@ -678,6 +680,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
       shape.hi[axis] = FloatAbove(Axis(bounds.max, axis));
     }
     entry.points = tree_.vertices_.data() + shape.firstVertex;
+    entry.positions = tree_.positions_.data() + shape.firstVertex;
     entry.pointCount = shape.vertexCount;
     entry.dominantAxis = polygon.GetDominantAxis();
     tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
