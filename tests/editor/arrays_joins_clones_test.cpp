@@ -90,10 +90,9 @@ TEST_F(ArraysJoinsClones, JitterIsDrawnZYXAndNeverNegative) {
     EXPECT_GE(jitterX, 0.0);
     EXPECT_LE(jitterX, 4.0);
     // Position jitter Z, Y, X, then rotation jitter Z, Y, X.
-    const int posZ = expected.Draw(), posY = expected.Draw(), posX = expected.Draw();
-    const int rotZ = expected.Draw();
     expected.Draw(), expected.Draw();
-    (void)posZ, (void)posY;
+    const int posX = expected.Draw(), rotZ = expected.Draw();
+    expected.Draw(), expected.Draw();
     EXPECT_EQ(copy->GetPosition().x, 10.0 * i + posX * 4.0 / 32767);
     EXPECT_EQ(copy->GetRotation().z, rotZ * 90.0 / 32767);
     EXPECT_EQ(copy->GetPosition().y, 0.0);
@@ -182,32 +181,28 @@ TEST_F(ArraysJoinsClones, CloneCountsHoldOnEveryPath) {
 
   // Properties: move a clone to another master, make a master a clone
   // (refused: it has clones), clear a master.
-  for (IRoot* item : doc.GetSelectedItems()) doc.GetItems().SelectItem(item, false);
-  Select({clone});
+  SelectOnly({clone});
   properties.onForm = [other](IObject& form) { form.SetCloneMaster(other); };
   doc.Properties();
   EXPECT_EQ(clone->GetCloneMaster(), other);
   EXPECT_EQ(ui.LastStatus(), "Redrawing all views");
   EXPECT_TRUE(holds());
-  doc.GetItems().SelectItem(clone, false);
-  Select({master});
+  SelectOnly({master});
   doc.Properties();
   EXPECT_FALSE(master->IsClone());
   EXPECT_TRUE(holds());
-  doc.GetItems().SelectItem(master, false);
-  Select({clone});
+  SelectOnly({clone});
   properties.onForm = [](IObject& form) { form.SetCloneMaster(nullptr); };
   doc.Properties();
   EXPECT_FALSE(other->HasClones());
   EXPECT_TRUE(holds());
 
   // Copy and paste a clone, join clones into a form, delete a master.
-  doc.GetItems().SelectItem(clone, false);
   IObject* c2 = nullptr;
   for (IRoot* item : Items())
     if (item->GetCloneMaster() == master) c2 = static_cast<IObject*>(item);
   ASSERT_NE(c2, nullptr);
-  Select({c2});
+  SelectOnly({c2});
   doc.Copy();
   doc.Paste();
   EXPECT_EQ(master->GetCloneCount(), 3);
@@ -217,8 +212,7 @@ TEST_F(ArraysJoinsClones, CloneCountsHoldOnEveryPath) {
   doc.Join();  // other takes in c2
   EXPECT_EQ(master->GetCloneCount(), 2);
   EXPECT_TRUE(holds());
-  for (IRoot* item : doc.GetSelectedItems()) doc.GetItems().SelectItem(item, false);
-  Select({master});
+  SelectOnly({master});
   doc.Delete();  // the default answer is Yes
   EXPECT_TRUE(holds());
   EXPECT_EQ(Names().size(), 2u);

@@ -66,8 +66,7 @@ TEST_F(Clipboard, CloneWhoseMasterWasDeletedIsRefused) {
   IObject* clone = AddClone(*master, "C");
   Select({clone});
   doc.Copy();
-  doc.GetItems().SelectItem(clone, false);
-  Select({master});
+  SelectOnly({master});
   ui.QueueAnswer(Answer::yes);
   doc.Delete();
   ASSERT_EQ(Items(), std::vector<IRoot*>{other});
@@ -88,8 +87,7 @@ TEST_F(Clipboard, CutAtTheLayerLevelAndPasteIntoAnotherForm) {
   EXPECT_EQ(a->GetLayers().GetCount(), 0u);
   // Items cannot be pasted here, layers only into a form at its layer level.
   doc.SetLevel(kRootLevel);
-  doc.GetItems().SelectItem(a, false);
-  Select({b});
+  SelectOnly({b});
   EXPECT_TRUE(IsEnabled(doc, Command::paste));  // a form takes any record at Root...
   doc.Paste();
   EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Paste Failed"});  // ...and refuses it

@@ -170,8 +170,14 @@ class EditingTest : public ::testing::Test {
     return static_cast<ILight*>(doc.AppendItem(std::move(light)));
   }
 
+  // Each selected in turn: the last stands first.
   void Select(std::initializer_list<IRoot*> items) {
     for (IRoot* item : items) doc.GetItems().SelectItem(item, true);
+  }
+  // The same after deselecting every item.
+  void SelectOnly(std::initializer_list<IRoot*> items) {
+    for (IRoot* item : doc.GetSelectedItems()) doc.GetItems().SelectItem(item, false);
+    Select(items);
   }
 
   std::vector<IRoot*> Items() const {

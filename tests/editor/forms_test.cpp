@@ -27,8 +27,7 @@ TEST_F(Forms, PrimitiveGoesIntoTheFirstFormAndItsClones) {
   EXPECT_EQ(ui.MaxWaitCursorDepth(), 1);
 
   // With a camera first there is nothing to add to.
-  doc.GetItems().SelectItem(form, false);
-  Select({cam});
+  SelectOnly({cam});
   EXPECT_FALSE(IsEnabled(doc, Command::addSphere));
   doc.AddPrimitive(Primitive::sphere);
   EXPECT_EQ(ui.Messages(), std::vector<std::string>{"Can only add primitive to a form object."});
@@ -58,6 +57,7 @@ TEST_F(Forms, ExtrudeAndLatheRememberTheirValues) {
 
   dialogs.lathe.answer = LatheSettings{4, false};
   doc.Lathe();
+  EXPECT_EQ(dialogs.lathe.shown.at(0), LatheSettings());
   EXPECT_EQ(doc.GetLatheValues(), (LatheSettings{4, false}));
   EXPECT_EQ(ui.LastStatus(), "Added Layer Lathe Group");
 }
@@ -72,8 +72,7 @@ TEST_F(Forms, SaveThenOpenAnotherFormFromThatFile) {
   EXPECT_EQ(ui.StatusTexts(), (std::vector<std::string>{"Saving form(s)...", "Saved form(s)"}));
 
   // B may not load the file A uses...
-  doc.GetItems().SelectItem(a, false);
-  Select({b});
+  SelectOnly({b});
   dialogs.fileToOpen = "A.FRM";
   ui.Clear();
   doc.FormOpen();

@@ -11,25 +11,14 @@ namespace {
 
 using LevelMode = EditingTest;
 
-TEST_F(LevelMode, NewDocumentState) {
-  EXPECT_EQ(doc.GetLevel(), kRootLevel);
-  EXPECT_EQ(doc.GetMode(), kAddMode);
-  EXPECT_EQ(doc.GetRestriction(), kNoRestriction);
-  EXPECT_FALSE(doc.GetCurvedDrag().IsEnabled());
-  EXPECT_EQ(doc.GetCurvedDrag().radius, 50.0);
-  EXPECT_EQ(doc.GetCurvedDrag().exponent, 1.0);
-  EXPECT_EQ(doc.GetExtrudeValues(), ExtrudeSettings());
-  EXPECT_EQ(doc.GetLatheValues(), LatheSettings());
-  EXPECT_EQ(doc.GetWorkspace().GetRenderLink().GetFileName(), "RENDER.RDR");
-  EXPECT_FALSE(doc.IsModified());
-}
-
 TEST_F(LevelMode, RootToPointKeepsOnlyTheFirstSelectedForm) {
   IObject* a = AddForm("A");
   IObject* b = AddForm("B");
   IObject* c = AddForm("C");
   Select({c, b, a});  // a ends up first
   Forget();
+  ASSERT_EQ(doc.GetLevel(), kRootLevel);
+  EXPECT_FALSE(doc.IsModified());
   doc.SetLevel(kPointLevel);
   EXPECT_EQ(doc.GetLevel(), kPointLevel);
   EXPECT_TRUE(a->IsSelected());
@@ -61,8 +50,7 @@ TEST_F(LevelMode, LevelsTheFirstSelectedItemRefusesAreIgnored) {
   EXPECT_FALSE(IsEnabled(doc, Command::pointLevel));
   doc.SetLevel(kPointLevel);
   EXPECT_EQ(doc.GetLevel(), kRootLevel);
-  doc.GetItems().SelectItem(clone, false);
-  Select({camera});
+  SelectOnly({camera});
   doc.SetLevel(kLayerLevel);
   EXPECT_EQ(doc.GetLevel(), kRootLevel);
   EXPECT_TRUE(ui.StatusTexts().empty());
@@ -76,6 +64,7 @@ TEST_F(LevelMode, LevelsTheFirstSelectedItemRefusesAreIgnored) {
 TEST_F(LevelMode, ModeChangesAndTheirStatusTexts) {
   IObject* form = AddForm("A", {5, 0, 0});
   Select({form});
+  ASSERT_EQ(doc.GetMode(), kAddMode);
   doc.SetMode(kSelectMode);  // from Add: a plain choice of Select is obeyed
   EXPECT_EQ(doc.GetMode(), kSelectMode);
   EXPECT_EQ(ui.StatusTexts(), std::vector<std::string>{"Entered select mode"});
@@ -120,6 +109,8 @@ TEST_F(LevelMode, TransformsAtThePointLevelKeepPointsInPlace) {
 }
 
 TEST_F(LevelMode, RestrictionAndCurvedDrag) {
+  EXPECT_EQ(doc.GetRestriction(), kNoRestriction);
+  EXPECT_FALSE(IsChecked(doc, Command::curvedDrag));
   doc.SetRestriction(kVerticalOnly);
   EXPECT_TRUE(IsChecked(doc, Command::verticalOnly));
   EXPECT_EQ(view.cursorChanges, 1);
