@@ -136,26 +136,6 @@ TEST(RenderLabel, KeepsTheFileNameWithoutFolderExtensionOrMark) {
   EXPECT_EQ(RenderLabel("/home/ann/night.v2.wsp"), "night.v2");
 }
 
-TEST_F(RenderWorkspaceTest, HighSupersamplingTracesEverySampleOfTheRawPicture) {
-  AddLight(workspace_);
-  store_.WriteSettings(SettingsOfSize(200, 100, Supersampling::high));
-  KeepRawSamples();
-  SampleHeader reduced;
-  job_.onImageReduced = [&](const std::string& path) { reduced = SampleFileReader(path).Header(); };
-  Render();
-  EXPECT_EQ(job_.statistics.counters.primaryRays, 500'000u);
-  EXPECT_EQ(raw_.header.width, 1000);
-  EXPECT_EQ(raw_.header.height, 500);
-  EXPECT_EQ(raw_.header.factor, 5);
-  EXPECT_EQ(reduced.width, 200);
-  EXPECT_EQ(reduced.height, 100);
-  EXPECT_EQ(reduced.factor, 1);
-  // The empty scene shows the horizon everywhere.
-  EXPECT_EQ(raw_.rgb[0], 10);
-  EXPECT_EQ(raw_.rgb[1], 20);
-  EXPECT_EQ(raw_.rgb[2], 30);
-}
-
 TEST_F(RenderWorkspaceTest, PrimaryRaysStartOnTheViewPlaneAtItsEdges) {
   AddLight(workspace_);
   RenderSettings settings = SettingsOfSize(2, 2);
