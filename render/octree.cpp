@@ -20,6 +20,9 @@ constexpr double kBoxFar = 1e7;
 // in the face is found from the leaf in front of it.
 constexpr double kLeafWindowSlack = 1e-5;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// The range of the walk along a fixed heading (see IsPlainHeading).
+constexpr double kSmallDirection = 1e-150;
+constexpr double kLargeCoordinate = 1e150;
 
 double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
@@ -81,6 +84,12 @@ BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
   }
   result = {true, t0, t1};
   return result;
+}
+
+bool Octree::IsModerateBox(const CBoundingBox& box) {
+  auto moderate = [](double v) { return std::fabs(v) < kLargeCoordinate; };
+  return moderate(box.min.x) && moderate(box.min.y) && moderate(box.min.z) && moderate(box.max.x) &&
+         moderate(box.max.y) && moderate(box.max.z);
 }
 
 // --- Queries ---
@@ -146,17 +155,14 @@ struct AnyHeading {
   double sign[3];
 };
 
-// Whether a ray suits a fixed heading: every direction component and every
-// coordinate of origin and box of moderate size. Then each face distance,
-// a difference over a divisor of at least 1e-150, stays finite, and so
-// does every point of the walk.
-bool IsPlainHeading(const Ray& ray, const CBoundingBox& box) {
-  constexpr double kSmall = 1e-150, kLarge = 1e150;
-  auto moderate = [](double v) { return std::fabs(v) < kLarge; };
-  auto plain = [&](double d) { return std::fabs(d) >= kSmall && moderate(d); };
-  return plain(ray.direction.x) && plain(ray.direction.y) && plain(ray.direction.z) && moderate(ray.origin.x) &&
-         moderate(ray.origin.y) && moderate(ray.origin.z) && moderate(box.min.x) && moderate(box.min.y) &&
-         moderate(box.min.z) && moderate(box.max.x) && moderate(box.max.y) && moderate(box.max.z);
+// Whether a ray suits a fixed heading: every direction component of
+// moderate size, in a tree whose box is of moderate size too. The origin
+// of a walk lies in the box (or within 0.001 of the direction's length of
+// it), so each face distance, a difference over a divisor of at least
+// 1e-150, stays finite, and so does every point of the walk.
+bool IsPlainHeading(const CVector& direction) {
+  auto plain = [](double d) { return std::fabs(d) >= kSmallDirection && std::fabs(d) < kLargeCoordinate; };
+  return plain(direction.x) && plain(direction.y) && plain(direction.z);
 }
 
 }  // namespace
@@ -198,7 +204,7 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   // Most rays move along all three axes with moderate numbers; their walk is
   // compiled once for each of the eight headings, where every test on the
   // direction's signs folds away. The rest take the general walk.
-  if (IsPlainHeading(ray, rootBox_)) {
+  if (moderateBox_ && IsPlainHeading(ray.direction)) {
     const unsigned octant = unsigned(ray.direction.x > 0.0) | unsigned(ray.direction.y > 0.0) << 1 |
                             unsigned(ray.direction.z > 0.0) << 2;
     switch (octant) {

@@ -196,6 +196,7 @@ class Octree {
     nodes_.swap(other.nodes_);
     leafEntries_.swap(other.leafEntries_);
     std::swap(rootBox_, other.rootBox_);
+    std::swap(moderateBox_, other.moderateBox_);
     entries_.swap(other.entries_);
     planes_.swap(other.planes_);
     vertices_.swap(other.vertices_);
@@ -206,6 +207,7 @@ class Octree {
   template <class Heading, class LeafVisitor>
   ShadowWalkEnd WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
                            const Heading& heading, LeafVisitor& visit) const;
+  static bool IsModerateBox(const CBoundingBox& box);
   bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
   bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
@@ -213,6 +215,9 @@ class Octree {
   std::vector<OctreeNode> nodes_ = std::vector<OctreeNode>(1);
   std::vector<uint32_t> leafEntries_;
   CBoundingBox rootBox_;
+  // Whether every coordinate of the root box is of moderate size, which
+  // the walks along a fixed heading need.
+  bool moderateBox_ = false;
   std::vector<OctreeEntry> entries_;
   std::vector<EntryPlane> planes_;
   std::vector<const IPoint*> vertices_;

@@ -689,6 +689,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
   tree_.rootBox_.min = box.min - margin;
   tree_.rootBox_.max = box.max + margin;
+  tree_.moderateBox_ = Octree::IsModerateBox(tree_.rootBox_);
 }
 
 Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
