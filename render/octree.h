@@ -102,12 +102,19 @@ struct OctreeLeaf {
 // progress at the first level (125, 250, ... 1000), both on the calling
 // thread only. With more than one thread the cells of the first levels are
 // divided on other threads too, which call waitWhilePaused between cells;
-// the tree is the same for every thread count.
+// the tree is the same for every thread count. So that a pause can tell
+// when every thread is still, the other threads are announced to
+// changeThreads (+n when they start, -n when they have ended), and each
+// thread that waits for the others' cells calls beginIdle and endIdle
+// around the wait. All of these may be left empty.
 struct OctreeBuildHooks {
   std::function<bool()> stopRequested;
   std::function<void(int position)> reportPosition;
   int threads = 1;
   std::function<void()> waitWhilePaused;
+  std::function<void(int change)> changeThreads;
+  std::function<void()> beginIdle;
+  std::function<void()> endIdle;
 };
 
 // How a shadow walk ended.

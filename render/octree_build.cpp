@@ -190,7 +190,8 @@ class BuildPool {
     int remaining = 0;  // under the pool's mutex
   };
 
-  BuildPool(int threads, std::function<void()> waitWhilePaused) : waitWhilePaused_(std::move(waitWhilePaused)) {
+  BuildPool(int threads, const OctreeBuildHooks& hooks) : hooks_(hooks) {
+    if (threads > 1 && hooks_.changeThreads) hooks_.changeThreads(threads - 1);
     for (int i = 1; i < threads; ++i) threads_.emplace_back([this, i] { Work(static_cast<size_t>(i)); });
   }
   ~BuildPool() {
@@ -200,6 +201,7 @@ class BuildPool {
     }
     changed_.notify_all();
     for (std::thread& thread : threads_) thread.join();
+    if (!threads_.empty() && hooks_.changeThreads) hooks_.changeThreads(-static_cast<int>(threads_.size()));
   }
   BuildPool(const BuildPool&) = delete;
   BuildPool& operator=(const BuildPool&) = delete;
@@ -221,7 +223,7 @@ class BuildPool {
       if (!queue_.empty()) {
         RunFront(lock, worker);
       } else {
-        changed_.wait(lock);
+        WaitIdle(lock);
       }
       if (between) {
         lock.unlock();
@@ -257,11 +259,11 @@ class BuildPool {
   void Work(size_t worker) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      while (!closing_ && queue_.empty()) WaitIdle(lock);
       if (queue_.empty()) return;
-      if (waitWhilePaused_) {
+      if (hooks_.waitWhilePaused) {
         lock.unlock();
-        waitWhilePaused_();
+        hooks_.waitWhilePaused();
         lock.lock();
         if (queue_.empty()) continue;
       }
@@ -269,7 +271,15 @@ class BuildPool {
     }
   }
 
-  std::function<void()> waitWhilePaused_;
+  // One wait for a change, counted as idle: a paused job is still while
+  // its threads wait for each other.
+  void WaitIdle(std::unique_lock<std::mutex>& lock) {
+    if (hooks_.beginIdle) hooks_.beginIdle();
+    changed_.wait(lock);
+    if (hooks_.endIdle) hooks_.endIdle();
+  }
+
+  const OctreeBuildHooks& hooks_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -536,7 +546,7 @@ class OctreeBuilder {
 
 void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   const int threads = std::min(hooks_.threads, 64);
-  pool_ = std::make_unique<BuildPool>(threads, hooks_.waitWhilePaused);
+  pool_ = std::make_unique<BuildPool>(threads, hooks_);
   scratches_.resize(static_cast<size_t>(threads));
   Part root;
   DivideByTasks(root, tree_.rootBox_, 1, all, 0);

@@ -151,7 +151,8 @@ class RenderJob {
   // Render threads: waits while the job is paused.
   void WaitWhilePaused();
   // The render's threads besides the one that runs the driver, which
-  // always counts: tracing threads join while they run.
+  // always counts: octree-building and tracing threads join while they
+  // run.
   void AddRenderThreads(int count);
   void RemoveRenderThreads(int count);
   // Around a render thread's wait for another render thread: a thread

@@ -143,7 +143,7 @@ void Driver::Run(const std::string& outputPath) {
   };
   hooks.reportPosition = [this](int position) { Position(position); };
   hooks.threads = job_.TracingThreads();
-  hooks.waitWhilePaused = [this] { job_.WaitWhilePaused(); };
+  HoldBuildOnPause(job_, hooks);
   Octree octree = BuildOctree(workspace.GetItems(), settings.octreeLimit, kOctreeLeafLimit,
                               job_.statistics.counters, hooks);
   Position(1000);
@@ -200,6 +200,19 @@ void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& envir
 }
 
 }  // namespace
+
+void HoldBuildOnPause(RenderJob& job, OctreeBuildHooks& hooks) {
+  hooks.waitWhilePaused = [&job] { job.WaitWhilePaused(); };
+  hooks.changeThreads = [&job](int change) {
+    if (change > 0) {
+      job.AddRenderThreads(change);
+    } else {
+      job.RemoveRenderThreads(-change);
+    }
+  };
+  hooks.beginIdle = [&job] { job.BeginIdle(); };
+  hooks.endIdle = [&job] { job.EndIdle(); };
+}
 
 std::string RenderLabel(const std::string& title) {
   std::string name = title;

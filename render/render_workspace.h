@@ -11,6 +11,7 @@ namespace brevoxa {
 class IUserInterface;
 class RenderDocument;
 class RenderJob;
+struct OctreeBuildHooks;
 
 inline constexpr const char* kProceedQuestion = "Ok To Proceed With Rendering?";
 inline constexpr const char* kNoLightsQuestion =
@@ -29,6 +30,11 @@ inline constexpr const char* kNoLightsQuestion =
 // job.imageWritten stays false); any other failure is reported too, and the
 // render still ends with 1028. The temporary files are always removed.
 void RenderWorkspace(RenderDocument& document, RenderJob& job, IUserInterface& ui);
+
+// Lets a pause of the job hold the octree build's threads: they wait at
+// the pause between cells and count among the threads that must all be
+// still before the job is held.
+void HoldBuildOnPause(RenderJob& job, OctreeBuildHooks& hooks);
 
 // The name a document title gives its picture: the file name without
 // folder and extension, and without the "*" of an unsaved document.

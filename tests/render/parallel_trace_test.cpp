@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "render/background_render.h"
+#include "render/octree.h"
 #include "render/render_document.h"
 #include "render/render_job.h"
 #include "render/render_workspace.h"
@@ -164,6 +165,40 @@ TEST_F(ParallelTraceTest, PauseHoldsEveryThreadUntilResumed) {
   EXPECT_EQ(samples.load(), kWidth * kHeight);
   RecordingReceiver unpaused;
   EXPECT_TRUE(raw.rgb == Render(1, unpaused, [](const TraceContext&, const Ray& ray) { return ColourOf(ray); }).raw.rgb);
+}
+
+// A building thread that stops at the pause does not make the job held
+// while the render thread still divides cells; the tree comes out whole.
+TEST_F(ParallelTraceTest, PauseDuringTheOctreeBuildWaitsForEveryThread) {
+  RecordingReceiver receiver;
+  RenderJob job(receiver);
+  job.Pause();
+  OctreeBuildHooks hooks;
+  hooks.threads = 2;
+  HoldBuildOnPause(job, hooks);
+  std::atomic<bool> helperStill{false};
+  hooks.waitWhilePaused = [&, wait = hooks.waitWhilePaused] {
+    helperStill = true;
+    wait();
+  };
+  std::vector<RenderJobState> whileBuilding;
+  hooks.stopRequested = [&] {
+    if (whileBuilding.empty()) {
+      EXPECT_TRUE(Eventually([&] { return helperStill.load(); }));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      whileBuilding.push_back(job.GetState());
+      job.Resume();
+    }
+    return false;
+  };
+  RenderCounters counters;
+  BuildOctree(workspace_.GetItems(), 6, 4, counters, hooks);
+  ASSERT_EQ(whileBuilding.size(), 1u);
+  EXPECT_NE(whileBuilding[0], RenderJobState::held);
+
+  RenderCounters alone;
+  BuildOctree(workspace_.GetItems(), 6, 4, alone);
+  EXPECT_EQ(counters.octreeSize, alone.octreeSize);
 }
 
 TEST_F(ParallelTraceTest, AFailingThreadEndsTheRenderWithAMessage) {
