@@ -1,6 +1,6 @@
 // Cameras and lights: the camera's frame kept from the three points, camera
-// coordinates, the records, selection through the handles, drags, drawing in
-// parallel and camera views, and the properties.
+// coordinates, the records, selection through the handles, drags and the
+// properties (what they draw is in drawing_test).
 #include "scene/camera.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +14,16 @@
 #include "math/bounds.h"
 #include "math/view_tran.h"
 #include "persist/archive.h"
-#include "scene/draw_tools.h"
 #include "scene/light.h"
 #include "scene/property_editor.h"
 #include "support/bytes.h"
-#include "support/recording_surface.h"
 
 namespace brevoxa {
 namespace {
 
 using testing::ByteWriter;
 using testing::Bytes;
-using testing::DrawCall;
 using testing::Load;
-using testing::RecordingSurface;
 using testing::Store;
 using testing::StoreOf;
 
@@ -36,8 +32,6 @@ constexpr double kTol = 1e-12;
 void ExpectNear(const CVector& actual, const CVector& expected) { testing::ExpectNear(actual, expected, kTol); }
 
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-std::vector<int> Ends(const DrawCall& c) { return {c.x1, c.y1, c.x2, c.y2}; }
 
 // --- Frame ---
 
@@ -232,110 +226,6 @@ TEST(ItemEditing, DragsMoveAHandleAndTheCameraFrameFollowsAtTheEnd) {
   light.SetPosition({7, 8, 9});
   EXPECT_EQ(light.Handle().GetPosition(), CVector(7, 8, 9));
   EXPECT_EQ(light.GetElementName(0, light.Handle()), "Lht1");
-}
-
-// --- Drawing ---
-
-ICamera& Pose(ICamera& camera, const CVector& eye, const CVector& target, const CVector& up) {
-  camera.SetPosition(eye);
-  camera.SetTarget(target);
-  camera.SetUpPoint(up);
-  return camera;
-}
-
-TEST(CameraDrawing, ParallelViewShowsTwoGreyLinesThreeLabelsAndTheHandles) {
-  ICamera camera;
-  Pose(camera, {0, 0, 0}, {0, 20, 0}, {0, 0, 10});
-  IViewTran view;
-  testing::SetUpParallel(view, IViewTran::front);
-  RecordingSurface device;
-  const DrawState before = device.GetState();
-  camera.Draw(device, view, 1, 0);
-  ASSERT_EQ(device.calls.size(), 5u);
-  EXPECT_EQ(Ends(device.calls[0]), (std::vector<int>{100, 50, 140, 50}));
-  EXPECT_EQ(device.calls[1].y2, 30);  // the up point
-  EXPECT_EQ(device.calls[0].state.pen, draw_tools::kGreyPen);
-  EXPECT_EQ(device.Texts(), (std::vector<std::string>{"C", "*", "U"}));
-  EXPECT_EQ(device.GetState(), before);
-
-  // Rubber-band modes draw the lines by inverting and write no labels.
-  RecordingSurface band;
-  camera.Draw(band, view, 2, 0);
-  EXPECT_EQ(band.Count(DrawCall::line), 2u);
-  EXPECT_EQ(band.Count(DrawCall::Kind::text), 0u);
-  EXPECT_EQ(band.calls[0].state.rasterOp, RasterOp::invert);
-  EXPECT_EQ(camera.GetDrawMode(), 2);
-
-  // The handles are the three points, the eye red when selected.
-  camera.Select(true);
-  RecordingSurface handles;
-  camera.DrawHandle(handles, view, 1, 0);
-  ASSERT_EQ(handles.Count(DrawCall::rectangle), 3u);
-  EXPECT_EQ(handles.calls[0].x1, 98);
-  EXPECT_EQ(handles.calls[0].state.brush, draw_tools::kRedBrush);
-  EXPECT_EQ(handles.calls[1].x1, 138);
-  EXPECT_EQ(handles.calls[1].state.brush, draw_tools::kBlackBrush);
-  EXPECT_EQ(handles.calls[2].y1, 28);
-}
-
-TEST(CameraDrawing, CameraViewsShowOtherCamerasCutAtTheViewPlane) {
-  ICamera viewer;
-  viewer.PlaceAt({50, 0, 0}, 100);  // view plane 10 in front
-  IViewTran view;
-  view.SetViewType(IViewTran::camera);
-  view.SetClientRect(0, 0, 200, 100);
-  view.SetCamera(&viewer);
-
-  ICamera camera;
-  // The target lies behind the viewer: that line is cut, its label skipped.
-  Pose(camera, {0, 5, 0}, {100, 5, 0}, {0, 5, 10});
-  RecordingSurface device;
-  camera.Draw(device, view, 1, 0);
-  ASSERT_EQ(device.Count(DrawCall::line), 2u);
-  EXPECT_EQ(Ends(device.calls[0]), (std::vector<int>{120, 50, 200, 50}));
-  EXPECT_EQ(device.Texts(), (std::vector<std::string>{"C", "U"}));
-
-  RecordingSurface hidden;
-  view.SetDisplayEditingObjects(false);
-  camera.Draw(hidden, view, 1, 0);
-  view.SetDisplayEditingObjects(true);
-  viewer.Draw(hidden, view, 1, 0);  // never itself
-  // Handles are never drawn in a camera view.
-  camera.DrawHandle(hidden, view, 1, 0);
-  EXPECT_TRUE(hidden.calls.empty());
-}
-
-TEST(LightDrawing, SixArmsAboutThePositionInAParallelView) {
-  ILight light;
-  light.SetPosition({10, 20, 0});
-  IViewTran view;
-  testing::SetUpParallel(view, IViewTran::top);
-  RecordingSurface device;
-  const DrawState before = device.GetState();
-  light.Draw(device, view, 1, 0);
-  ASSERT_EQ(device.Count(DrawCall::line), 6u);
-  // The arm along +X: world (18, 20, 0) to (13, 20, 0); +X is down in Top.
-  EXPECT_EQ(Ends(device.calls[2]), (std::vector<int>{140, 86, 140, 76}));
-  // The arm along +Y: (10, 28, 0) to (10, 23, 0).
-  EXPECT_EQ(Ends(device.calls[4]), (std::vector<int>{156, 70, 146, 70}));
-  EXPECT_EQ(device.GetState(), before);
-}
-
-TEST(LightDrawing, CameraViewsOnlyWithEditingObjects) {
-  testing::CameraView cv;  // the origin lies 50 ahead of the eye
-  ILight light;
-  auto lines = [&] {
-    RecordingSurface device;
-    light.Draw(device, cv.view, 1, 0);
-    return device.calls.size();
-  };
-  cv.view.SetDisplayEditingObjects(false);
-  EXPECT_EQ(lines(), 0u);
-  cv.view.SetDisplayEditingObjects(true);
-  EXPECT_EQ(lines(), 6u);
-  // A light behind the eye leaves nothing to draw.
-  light.SetPosition({0, -100, 0});
-  EXPECT_EQ(lines(), 0u);
 }
 
 // --- Properties ---

@@ -39,6 +39,21 @@ inline IPolygon* AddPolygon(ILayer& layer, std::initializer_list<IPoint*> points
   return polygon;
 }
 
+// Polygons over points at given world positions, kept alive by the test.
+struct Shapes {
+  IPolygon& Polygon(const std::vector<CVector>& corners) {
+    polygons.push_back(std::make_unique<IPolygon>());
+    for (const CVector& c : corners) {
+      points.push_back(std::make_unique<IPoint>(c));
+      points.back()->world = c;
+      polygons.back()->AddPoint(points.back().get());
+    }
+    return *polygons.back();
+  }
+  std::vector<std::unique_ptr<IPoint>> points;
+  std::vector<std::unique_ptr<IPolygon>> polygons;
+};
+
 // The elements of a list, as the class the list holds.
 template <class T>
 std::vector<T*> ElementsOf(const IObList& list) {

@@ -1,5 +1,4 @@
-// Frames: the matrices and their order, the parent rules, the record, and
-// the drawn axes.
+// Frames: the matrices and their order, the parent rules and the record.
 #include "scene/axis.h"
 
 #include <gtest/gtest.h>
@@ -9,14 +8,12 @@
 #include <random>
 
 #include "form_fixtures.h"
-#include "scene/draw_tools.h"
 #include "support/bytes.h"
 #include "support/recording_surface.h"
 
 namespace brevoxa {
 namespace {
 
-using testing::CameraView;
 using testing::DrawCall;
 using testing::ExpectNear;
 using testing::RecordingSurface;
@@ -106,61 +103,6 @@ TEST(FrameRecord, WorldValuesFirstAndMatricesRebuilt) {
   testing::Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
   EXPECT_EQ(testing::StoreOf(loaded), bytes);
   EXPECT_EQ(loaded.LocalToWorld({1, 1, 1}), frame.LocalToWorld({1, 1, 1}));
-}
-
-TEST(FrameDrawing, ThreeLabelledAxesInTheFrameStyle) {
-  IViewTran view;
-  SetUpParallel(view, IViewTran::front);
-  IAxis frame;  // ten units long, black
-  RecordingSurface surface;
-  frame.Draw(surface, view, 1, 0);
-  ASSERT_EQ(surface.calls.size(), 6u);
-  // Front view: +Y to the right, +Z up, two pixels per unit.
-  const int ends[3][2] = {{100, 50}, {120, 50}, {100, 30}};
-  for (int i = 0; i < 3; ++i) {
-    const DrawCall& line = surface.calls[2 * i];
-    const DrawCall& text = surface.calls[2 * i + 1];
-    EXPECT_EQ((std::vector<int>{line.x1, line.y1, line.x2, line.y2}),
-              (std::vector<int>{100, 50, ends[i][0], ends[i][1]}));
-    EXPECT_EQ(line.state.pen, draw_tools::kBlackPen);
-    EXPECT_EQ((std::vector<int>{text.x1, text.y1}), (std::vector<int>{ends[i][0], ends[i][1]}));
-  }
-  EXPECT_EQ(surface.Texts(), (std::vector<std::string>{"x", "y", "z"}));
-  EXPECT_EQ(surface.GetState(), DrawState());
-
-  // The inverting modes draw no labels; 10 repeats the last mode.
-  for (int mode : {2, 5, 10}) {
-    surface.calls.clear();
-    frame.Draw(surface, view, mode, 0);
-    EXPECT_EQ(surface.Count(DrawCall::line), 3u);
-    EXPECT_TRUE(surface.Texts().empty());
-  }
-  EXPECT_EQ(frame.GetDrawMode(), 5);
-}
-
-TEST(FrameDrawing, CameraViewsShowFramesOnlyWithEditingObjects) {
-  CameraView cv;
-  IAxis frame;
-  RecordingSurface surface;
-  cv.view.SetDisplayEditingObjects(false);
-  frame.Draw(surface, cv.view, 1, 0);
-  EXPECT_TRUE(surface.calls.empty());
-
-  cv.view.SetDisplayEditingObjects(true);
-  frame.Draw(surface, cv.view, 1, 0);
-  ASSERT_EQ(surface.Count(DrawCall::line), 3u);
-  // The origin lies 50 ahead of the eye, the x end 10 to the right of it.
-  EXPECT_EQ((std::vector<int>{surface.calls[0].x1, surface.calls[0].y1, surface.calls[0].x2}),
-            (std::vector<int>{100, 50, 140}));
-
-  // Behind the view plane but for the stretched y axis, which is cut there
-  // and alone labelled.
-  frame.SetPosition({0, -45, 0});
-  frame.SetScale({1, 2, 1});
-  surface.calls.clear();
-  frame.Draw(surface, cv.view, 1, 0);
-  EXPECT_EQ(surface.Count(DrawCall::line), 1u);
-  EXPECT_EQ(surface.Texts(), (std::vector<std::string>{"y"}));
 }
 
 }  // namespace

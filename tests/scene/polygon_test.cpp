@@ -1,5 +1,5 @@
 // Polygons: normal, plane and dominant axis, planarity, the record with its
-// shared point references, and the outline in parallel and camera views.
+// shared point references.
 #include "scene/polygon.h"
 
 #include <gtest/gtest.h>
@@ -11,31 +11,11 @@
 #include "form_fixtures.h"
 #include "persist/archive.h"
 #include "support/bytes.h"
-#include "support/recording_surface.h"
 
 namespace brevoxa {
 namespace {
 
-using testing::CameraView;
-using testing::DrawCall;
-using testing::RecordingSurface;
-
-// Polygons over points at given world positions, all kept alive here.
-struct Shapes {
-  IPolygon& Polygon(const std::vector<CVector>& corners) {
-    polygons.push_back(std::make_unique<IPolygon>());
-    for (const CVector& c : corners) {
-      points.push_back(std::make_unique<IPoint>(c));
-      points.back()->world = c;
-      polygons.back()->AddPoint(points.back().get());
-    }
-    return *polygons.back();
-  }
-  std::vector<std::unique_ptr<IPoint>> points;
-  std::vector<std::unique_ptr<IPolygon>> polygons;
-};
-
-std::vector<int> Ends(const DrawCall& c) { return {c.x1, c.y1, c.x2, c.y2}; }
+using testing::Shapes;
 
 TEST(PolygonNormal, PlaneAndDominantAxis) {
   Shapes s;
@@ -113,66 +93,6 @@ TEST(PolygonRecord, PointsAreSharedReferencesOfPointsOnly) {
   outer.GetPoints().RemoveAll();
   EXPECT_EQ(testing::LoadCause(bytes, [](CArchive& ar) { delete ar.ReadOwnedObject(RUNTIME_CLASS(IPolygon)); }),
             CArchiveException::badClass);
-}
-
-TEST(PolygonDrawing, ClosedOutlineInAParallelView) {
-  IViewTran view;
-  testing::SetUpParallel(view, IViewTran::top);
-  Shapes s;
-  RecordingSurface surface;
-  s.Polygon({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}).Draw(surface, view, 1, 0);
-  // Top view: +X down, +Y right.
-  ASSERT_EQ(surface.calls.size(), 4u);
-  EXPECT_EQ(Ends(surface.calls[0]), (std::vector<int>{100, 50, 100, 52}));
-  EXPECT_EQ(Ends(surface.calls[3]), (std::vector<int>{102, 50, 100, 50}));
-  EXPECT_EQ(surface.GetState(), DrawState());
-  // Two points make one edge, never doubled back (which would wipe it out
-  // in the inverting modes).
-  surface.calls.clear();
-  s.Polygon({{0, 0, 0}, {1, 0, 0}}).Draw(surface, view, 2, 0);
-  EXPECT_EQ(surface.calls.size(), 1u);
-  // The handle square sits at the centre, (1, 1, 0): pixel (102, 52).
-  surface.calls.clear();
-  s.Polygon({{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}}).DrawHandle(surface, view, 1, 0);
-  EXPECT_EQ(Ends(surface.calls.at(0)), (std::vector<int>{100, 50, 105, 55}));
-}
-
-TEST(PolygonDrawing, CameraViewCutsEdgesAtTheViewPlane) {
-  CameraView cv;
-  Shapes s;
-  // Camera coordinates: (5, 0, 50), (5, 0, -10) behind the eye, (-5, 0, 50).
-  RecordingSurface surface;
-  s.Polygon({{5, 0, 0}, {5, -60, 0}, {-5, 0, 0}}).Draw(surface, cv.view, 1, 0);
-  ASSERT_EQ(surface.calls.size(), 3u);
-  // To the cut at depth 10, from the cut on the way back, and the far edge.
-  EXPECT_EQ(Ends(surface.calls[0]), (std::vector<int>{120, 50, 200, 50}));
-  EXPECT_EQ(Ends(surface.calls[1]), (std::vector<int>{133, 50, 80, 50}));
-  EXPECT_EQ(Ends(surface.calls[2]), (std::vector<int>{80, 50, 120, 50}));
-  surface.calls.clear();
-  s.Polygon({{0, -45, 0}, {1, -45, 0}, {1, -45, 1}}).Draw(surface, cv.view, 1, 0);
-  EXPECT_TRUE(surface.calls.empty());
-}
-
-TEST(PolygonDrawing, BackFacesAreSkippedOnlyWithTheSwitchInCameraViews) {
-  CameraView cv;
-  Shapes s;
-  // In the plane y = 0: one faces +Y, away from the eye at y = -50.
-  IPolygon& away = s.Polygon({{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}});
-  IPolygon& toward = s.Polygon({{0, 0, 1}, {1, 0, 1}, {1, 0, 0}, {0, 0, 0}});
-  auto lines = [&](IPolygon& p, const IViewTran& view) {
-    RecordingSurface surface;
-    p.Draw(surface, view, 1, 0);
-    return surface.calls.size();
-  };
-  EXPECT_EQ(lines(away, cv.view), 4u);
-  cv.view.SetRemoveBackFaces(true);
-  EXPECT_EQ(lines(away, cv.view), 0u);
-  EXPECT_EQ(away.GetNormal(), CVector(0, 1, 0));
-  EXPECT_EQ(lines(toward, cv.view), 4u);
-  IViewTran front;
-  testing::SetUpParallel(front, IViewTran::front);
-  front.SetRemoveBackFaces(true);
-  EXPECT_EQ(lines(away, front), 4u);
 }
 
 }  // namespace
