@@ -1,7 +1,7 @@
 // Form files: the header in the workspace stream and the body in a file of
-// its own, clones in a cycle, damaged files, safe saving and new file names; and the clipboard records of a form at
-// each editing level, with what a corrupt one can and cannot do to the form
-// it is pasted into.
+// its own, clones in a cycle, damaged files, safe saving and new file names;
+// and the clipboard records of points and polygons, with what a corrupt
+// record can and cannot do to the form it is pasted into.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -158,68 +158,53 @@ TEST_F(FormFileTest, FailedSaveLeavesThePreviousFileAsItWas) {
   EXPECT_THROW(SaveHeader(*cube), CFileException);
 }
 
-TEST_F(FormFileTest, MakeFileNameFindsTheFirstFreeNumber) {
-  IObject form;
-  form.SetName("Vase");
-  ASSERT_TRUE(form.MakeFileName(0, 0));
-  EXPECT_EQ(form.GetFileName(), "FORMX1.FRM");
-  EXPECT_EQ(form.GetName(), "Vase X1");
-
-  IObject second;
-  second.SetName("Vase");
+// New names count from the start given past the files that exist, with a
+// letter by kind (kind 3 keeps the name), cutting the base to fit the number
+// and keeping the folder; kinds 4 and 5 stand for a form already open.
+TEST_F(FormFileTest, MakeFileNameTable) {
   WriteFile(Path("FORMX1.FRM"), {1});
-  ASSERT_TRUE(second.MakeFileName(0, 0));
-  EXPECT_EQ(second.GetFileName(), "FORMX2.FRM");
-  EXPECT_EQ(second.GetName(), "Vase X2");
-  // Counting on from a later start keeps the attempts made so far.
-  ASSERT_TRUE(second.MakeFileName(8, 0));
-  EXPECT_EQ(second.GetFileName(), "FORMX10.FRM");
-
-  // Letters by kind; kind 3 keeps the name.
-  struct { int kind; const char* file; const char* name; } kinds[] = {
-      {1, "FORMC1.FRM", "Vase C1"}, {2, "FORMA1.FRM", "Vase A1"}, {3, "FORMP1.FRM", "Vase"}, {6, "FORMX2.FRM", "Vase X2"}};
-  for (const auto& k : kinds) {
-    IObject f;
-    f.SetName("Vase");
-    ASSERT_TRUE(f.MakeFileName(0, k.kind));
-    EXPECT_EQ(f.GetFileName(), k.file);
-    EXPECT_EQ(f.GetName(), k.name);
+  WriteFile(Path("FORX9999.FRM"), {1});
+  const struct {
+    bool again;            // the form of the row before, whose attempts count on
+    const char* fileName;  // set first, if any
+    int start, kind;
+    const char* file;  // after, or null when refused and left as it was
+    const char* name;
+  } rows[] = {
+      {false, nullptr, 0, 0, "FORMX2.FRM", "Vase X2"},
+      {true, nullptr, 8, 0, "FORMX10.FRM", "Vase X10"},
+      {false, nullptr, 0, 1, "FORMC1.FRM", "Vase C1"},
+      {false, nullptr, 0, 2, "FORMA1.FRM", "Vase A1"},
+      {false, nullptr, 0, 3, "FORMP1.FRM", "Vase"},
+      {false, nullptr, 0, 6, "FORMX2.FRM", "Vase X2"},
+      {false, "MODELS\\LONGNAME.FRM", 0, 2, "MODELS\\LONGNAA1.FRM", "Vase A1"},
+      {true, nullptr, 9, 2, "MODELS\\LONGNA10.FRM", "Vase A10"},
+      {true, nullptr, 999, 2, "MODELS\\LONA1000.FRM", "Vase A1000"},
+      {false, "D:\\A.B\\CUBE.OLD.FRM", 0, 0, "D:\\A.B\\CUBEX1.FRM", "Vase X1"},
+      // 9999 is the last number; when it is taken there is none left.
+      {false, nullptr, 0, 0, "FORMX2.FRM", "Vase X2"},
+      {true, nullptr, 9998, 0, nullptr, nullptr},
+      {true, nullptr, 20000, 0, nullptr, nullptr},
+      {false, nullptr, 0, 4, nullptr, nullptr},
+      {false, nullptr, 0, 5, nullptr, nullptr},
+  };
+  std::unique_ptr<IObject> form;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.start) + " kind " + std::to_string(row.kind));
+    if (!row.again) {
+      form = std::make_unique<IObject>();
+      form->SetName("Vase");
+    }
+    if (row.fileName) form->SetFileName(row.fileName);
+    const std::string file = form->GetFileName(), name = form->GetName();
+    EXPECT_EQ(form->MakeFileName(row.start, row.kind), row.file != nullptr);
+    EXPECT_EQ(form->GetFileName(), row.file ? row.file : file);
+    EXPECT_EQ(form->GetName(), row.name ? row.name : name);
   }
-}
-
-TEST_F(FormFileTest, MakeFileNameCutsTheBaseAndKeepsTheFolder) {
-  IObject form;
-  form.SetFileName("MODELS\\LONGNAME.FRM");
-  ASSERT_TRUE(form.MakeFileName(0, 2));
-  EXPECT_EQ(form.GetFileName(), "MODELS\\LONGNAA1.FRM");
-  ASSERT_TRUE(form.MakeFileName(9, 2));
-  EXPECT_EQ(form.GetFileName(), "MODELS\\LONGNA10.FRM");
-  ASSERT_TRUE(form.MakeFileName(999, 2));
-  EXPECT_EQ(form.GetFileName(), "MODELS\\LONA1000.FRM");
-  form.SetFileName("D:\\A.B\\CUBE.OLD.FRM");
-  ASSERT_TRUE(form.MakeFileName(0, 0));
-  EXPECT_EQ(form.GetFileName(), "D:\\A.B\\CUBEX1.FRM");
-}
-
-TEST_F(FormFileTest, MakeFileNameRefusesOpenFormsAndRunsOut) {
-  IObject form;
-  form.SetName("Vase");
-  EXPECT_FALSE(form.MakeFileName(0, 4));
-  EXPECT_FALSE(form.MakeFileName(0, 5));
   EXPECT_EQ(ui_.Messages(),
             (std::vector<std::string>{
                 "This form is already open in this workspace.  Use the clipboard or clonening to add multiple copies.",
                 "This form is already open in this workspace.  You may not overwrite it while it is open."}));
-  EXPECT_EQ(form.GetFileName(), "FORM.FRM");
-
-  // 9999 is the last number; when it is taken there is none left, and the
-  // name that exists is not kept.
-  ASSERT_TRUE(form.MakeFileName(0, 0));
-  WriteFile(Path("FORX9999.FRM"), {1});
-  EXPECT_FALSE(form.MakeFileName(9998, 0));
-  EXPECT_EQ(form.GetFileName(), "FORMX1.FRM");
-  EXPECT_EQ(form.GetName(), "Vase X1");
-  EXPECT_FALSE(form.MakeFileName(20000, 0));
 }
 
 // --- Clipboard records ---
@@ -270,34 +255,20 @@ TEST(FormClipboard, PointsArePlacedInTheTargetFrame) {
   EXPECT_FALSE(target.AreBoundsValid());
 }
 
-TEST(FormClipboard, LayerComesWithEveryPointItsPolygonsUse) {
+// Whole forms and layers are pasted by the editor's clipboard tests.
+TEST(FormClipboard, PolygonsComeWithTheirPointsOnly) {
   auto cube = MakeCube();
-  int kind = 0;
-  Bytes bytes = Copy(*cube, kLayerLevel, kind);
-  EXPECT_EQ(kind, kClipLayers);
-  // Copying selected the points of the first layer.
-  EXPECT_EQ(cube->GetPoints().GetSelectedCount(), 8);
-
-  IObject target;
-  target.GetFrame().SetPosition({50, 0, 0});
-  ASSERT_TRUE(Paste(target, kLayerLevel, kClipLayers, bytes));
-  ASSERT_EQ(target.GetLayers().GetCount(), 1u);
-  ILayer* layer = target.GetFirstLayer();
-  EXPECT_EQ(layer->GetName(), "Caps");
-  EXPECT_EQ(layer->GetPosition(), CVector(50, 0, 0));
-  EXPECT_EQ(target.GetPoints().GetCount(), 8u);
-  ExpectClosed(target);
-
-  // Only the polygons' points travel with a polygon record.
   IObList& polygons = cube->GetFirstLayer()->GetPolygons();
   polygons.SelectItem(polygons.GetTail(), true);
-  bytes = Copy(*cube, kPolygonLevel, kind);
+  int kind = 0;
+  const Bytes bytes = Copy(*cube, kPolygonLevel, kind);
   EXPECT_EQ(kind, kClipPolygons);
   EXPECT_EQ(cube->GetPoints().GetSelectedCount(), 4);
-  ASSERT_TRUE(Paste(target, kPolygonLevel, kClipPolygons, bytes));
-  EXPECT_EQ(target.GetFirstLayer()->GetPolygons().GetCount(), 3u);
-  EXPECT_EQ(target.GetPoints().GetCount(), 12u);
-  ExpectClosed(target);
+  auto target = MakeCube();
+  ASSERT_TRUE(Paste(*target, kPolygonLevel, kClipPolygons, bytes));
+  EXPECT_EQ(target->GetFirstLayer()->GetPolygons().GetCount(), 3u);
+  EXPECT_EQ(target->GetPoints().GetCount(), 12u);
+  ExpectClosed(*target);
 
   // Into a form without layers, a layer is made for them.
   IObject bare;
@@ -310,24 +281,6 @@ TEST(FormClipboard, LayerComesWithEveryPointItsPolygonsUse) {
   CMemFile file;
   CArchive ar(&file, CArchive::store);
   EXPECT_FALSE(empty.SerializeSelection(kLayerLevel, ar, kind));
-}
-
-TEST(FormClipboard, WholeFormRecordCarriesGeometryAndMasterId) {
-  auto master = MakeCube();
-  auto cube = MakeCube();
-  cube->SetCloneMaster(master.get());
-  int kind = 0;
-  Bytes bytes = Copy(*cube, kRootLevel, kind);
-  EXPECT_EQ(kind, kClipItems);
-  IObject pasted;
-  EXPECT_FALSE(Paste(pasted, kRootLevel, kClipPoints, bytes));
-  ASSERT_TRUE(Paste(pasted, kRootLevel, kClipItems, bytes));
-  EXPECT_EQ(pasted.GetName(), "Cube");
-  EXPECT_EQ(pasted.GetPolygonCount(), 6u);
-  EXPECT_EQ(pasted.GetPosition(), CVector(10, 20, 30));
-  EXPECT_FALSE(pasted.IsClone());
-  EXPECT_EQ(pasted.GetMasterId(), master->GetFormId());
-  ExpectClosed(pasted);
 }
 
 TEST(FormClipboard, EveryTruncatedRecordFailsAndChangesNothing) {
