@@ -57,7 +57,12 @@ CVector Illumination(const TraceContext& context, const CMaterialDoc& material, 
   // Written so that a light without a direction (NaN) adds nothing either.
   if (!(cosine > 0.0)) return {};
   const double h = n.Dot((toLight + view) / 2.0);
-  const double highlight = h <= 0.0 ? 0.0 : std::pow(h, material.GetHardness());
+  // A black highlight adds nothing, so its power (the dearest step here)
+  // is skipped. Only for exponents of the form's range: h is at most 1 but
+  // for rounding, so their powers are finite and times black give 0.
+  const bool unseen =
+      IsBlack(material.GetSpecular()) && MaterialSettings::kHardness.range.Contains(material.GetHardness());
+  const double highlight = h <= 0.0 || unseen ? 0.0 : std::pow(h, material.GetHardness());
 
   CVector lightFactor = light.GetColour() / 255.0;
   if (shadow == ShadowResult::filtered) lightFactor = Modulate(lightFactor, filter);
