@@ -86,19 +86,25 @@ void ExpectPattern(const Bitmap& bitmap, int block, int tolerance) {
   }
 }
 
-TEST(ImageReader, ReadsLosslessFormatsExactly) {
+// Each file is read on a thread of its own, all at once.
+TEST(ImageReader, ReadsLosslessFormatsExactlyFromSeveralThreads) {
   testing::TempDir dir;
   const Bytes rgb = PatternRgb(5, 3, 1);
   const std::pair<const char*, ImageFormat> formats[] = {
       {"pattern.bmp", ImageFormat::bmp}, {"pattern.png", ImageFormat::png}, {"pattern.tif", ImageFormat::tiff},
       {"pattern.tga", ImageFormat::tga}, {"pattern.pcx", ImageFormat::pcx}, {"PATTERN.TGA", ImageFormat::tga},
   };
-  for (auto [name, format] : formats) {
-    SCOPED_TRACE(name);
-    WriteImage(dir.File(name), 5, 3, rgb);
-    ImageReadResult result = ReadImageFile(dir.File(name));
+  for (auto [name, format] : formats) WriteImage(dir.File(name), 5, 3, rgb);
+  std::vector<ImageReadResult> results(std::size(formats));
+  std::vector<std::thread> threads;
+  for (size_t k = 0; k < results.size(); ++k)
+    threads.emplace_back([&, k] { results[k] = ReadImageFile(dir.File(formats[k].first)); });
+  for (auto& thread : threads) thread.join();
+  for (size_t k = 0; k < results.size(); ++k) {
+    SCOPED_TRACE(formats[k].first);
+    const ImageReadResult& result = results[k];
     ASSERT_TRUE(result.ok()) << result.message;
-    EXPECT_EQ(result.format, format);
+    EXPECT_EQ(result.format, formats[k].second);
     EXPECT_EQ(result.message, "");
     ExpectPattern(result.bitmap, 1, 0);
     EXPECT_EQ(result.bitmap.TopDownRgb(), rgb);
@@ -115,22 +121,19 @@ TEST(ImageReader, ReadsJpegWithinTolerance) {
   ExpectPattern(result.bitmap, 16, 8);
 }
 
+// Photo CD files hold 768 x 512 whatever they were written from; the base
+// image is read, not the 192 x 128 thumbnail. The library's writer and
+// reader do not invert each other exactly, so only the rough colour counts.
 TEST(ImageReader, ReadsThePhotoCdBaseImage) {
   testing::TempDir dir;
-  // The library writes Photo CD files at 768 x 512 whatever it is given; the
-  // default read would give the 192 x 128 thumbnail.
   Bytes solid;
   for (int k = 0; k < 32 * 32; ++k) solid.insert(solid.end(), {200, 120, 40});
   WriteImage(dir.File("solid.pcd"), 32, 32, solid);
   ImageReadResult result = ReadImageFile(dir.File("solid.pcd"));
   ASSERT_TRUE(result.ok()) << result.message;
   EXPECT_EQ(result.format, ImageFormat::pcd);
+  ASSERT_EQ(result.bitmap.bgr.size(), 768u * 3 * 512);
   EXPECT_EQ(result.bitmap.width, 768);
-  EXPECT_EQ(result.bitmap.height, 512);
-  EXPECT_EQ(result.bitmap.bgr.size(), 768u * 3 * 512);
-  // The library's Photo CD writer and reader do not invert each other
-  // exactly (this colour comes back near (221, 141, 45)), so only the
-  // channel order and the rough colour are checked.
   const uint8_t* centre = result.bitmap.Texel(384, 256);
   EXPECT_NEAR(centre[2], 200, 32);
   EXPECT_NEAR(centre[1], 120, 32);
@@ -285,25 +288,6 @@ bool StartKeepsSignalHandlers() {
 TEST(ImageReaderDeathTest, LeavesTheSignalsToTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(std::exit(StartKeepsSignalHandlers() ? 0 : 1), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(ImageReader, ReadsFromSeveralThreadsAtOnce) {
-  testing::TempDir dir;
-  const Bytes rgb = PatternRgb(5, 3, 1);
-  WriteImage(dir.File("a.png"), 5, 3, rgb);
-  WriteImage(dir.File("b.tif"), 5, 3, rgb);
-  std::vector<std::thread> threads;
-  std::vector<int> good(4, 0);
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int k = 0; k < 25; ++k) {
-        ImageReadResult r = ReadImageFile(dir.File(k % 2 ? "a.png" : "b.tif"));
-        if (r.ok() && r.bitmap.TopDownRgb() == rgb) ++good[t];
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(good, std::vector<int>(4, 25));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The texture kinds: mappings and the tangent frame, each kind's colour or
 // normal at points with known answers, the stored field orders that differ
-// from the declarations, the image texture's loading and failures, and
-// determinism across threads; and the colour maps they look up, with their
-// segment positions, lookup rules, ramp picture and inline records.
+// from the declarations, the image texture's loading and failures; and the
+// colour maps they look up, with their segment positions, lookup rules, ramp
+// picture and inline records.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +10,6 @@
 #include <limits>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -578,40 +577,6 @@ TEST_F(BitmapTextureTest, MissingAndCorruptImagesLeaveItInert) {
   texture.Prepare();
   EXPECT_FALSE(texture.IsLoaded());
   EXPECT_EQ(Apply(texture, PlanePoint(0.5, 0.5)).color, CVector(10, 20, 30));
-}
-
-// --- Determinism ---
-
-// Every kind evaluated over a spread of points; the same on any thread and
-// in any run.
-std::vector<CVector> EvaluateAll(const std::vector<std::unique_ptr<ITexture>>& textures) {
-  std::vector<CVector> out;
-  IAxis frame;
-  frame.SetRotation(CVector(10, 20, 30));
-  frame.SetPosition(CVector(0.5, -0.25, 2));
-  for (int i = 0; i < 200; ++i) {
-    const CVector p(std::sin(i * 0.7) * 3, std::cos(i * 1.3) * 2, i * 0.05 - 4);
-    for (const auto& t : textures) {
-      SurfacePoint s = At(p, Unit(CVector(0.2, -0.3, 1)));
-      t->Apply(frame, s);
-      out.insert(out.end(), {s.color, s.filter, s.reflect, s.shadingNormal});
-    }
-  }
-  return out;
-}
-
-TEST(TextureDeterminism, SameValuesOnEveryThread) {
-  const auto textures = Varied();
-  for (auto& t : textures) t->Prepare();
-  const std::vector<CVector> here = EvaluateAll(textures);
-  std::vector<CVector> a, b;
-  std::thread ta([&] { a = EvaluateAll(textures); });
-  std::thread tb([&] { b = EvaluateAll(textures); });
-  ta.join();
-  tb.join();
-  EXPECT_EQ(a, here);
-  EXPECT_EQ(b, here);
-  for (const CVector& v : here) EXPECT_TRUE(IsFinite(v));
 }
 
 // --- Colour maps ---
