@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "persist/exceptions.h"
 #include "persist/object_store.h"
@@ -153,16 +154,11 @@ TEST(TemporaryFile, IsCreatedEmptyWithItsPrefixAndAlwaysRemoved) {
 }
 
 TEST(TemporaryFile, ProgramFolderHoldsObjectStore) {
-  {
-    ScopedObjectStore store("/opt/brevoxa/OBJSTORE");
-    EXPECT_EQ(ProgramFolder(), "/opt/brevoxa");
+  for (const auto& [store, folder] : {std::pair{"/opt/brevoxa/OBJSTORE", "/opt/brevoxa"},
+                                      std::pair{"/opt/brevoxa/OBJSTORE/", "/opt/brevoxa"}, std::pair{"OBJSTORE", "."}}) {
+    ScopedObjectStore scoped(store);
+    EXPECT_EQ(ProgramFolder(), folder) << store;
   }
-  {
-    ScopedObjectStore store("/opt/brevoxa/OBJSTORE/");
-    EXPECT_EQ(ProgramFolder(), "/opt/brevoxa");
-  }
-  ScopedObjectStore store("OBJSTORE");
-  EXPECT_EQ(ProgramFolder(), ".");
 }
 
 }  // namespace
