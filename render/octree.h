@@ -14,6 +14,7 @@
 
 #include "math/bounds.h"
 #include "render/hit_record.h"
+#include "render/large_array.h"
 #include "render/ray.h"
 #include "render/render_counters.h"
 
@@ -165,7 +166,7 @@ class Octree {
 
   const CBoundingBox& GetRootBox() const { return rootBox_; }
   // The master list, in the order the build created it.
-  const std::vector<OctreeEntry>& GetEntries() const { return entries_; }
+  std::span<const OctreeEntry> GetEntries() const { return entries_; }
 
   // For inspection: the root, an inner node's child i, and a leaf's list
   // as indices into GetEntries().
@@ -219,18 +220,18 @@ class Octree {
   bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
   // An empty tree still has its root, a leaf without entries.
-  std::vector<OctreeNode> nodes_ = std::vector<OctreeNode>(1);
-  std::vector<uint32_t> leafEntries_;
+  LargeVector<OctreeNode> nodes_ = LargeVector<OctreeNode>(1);
+  LargeVector<uint32_t> leafEntries_;
   CBoundingBox rootBox_;
   // Whether every coordinate of the root box is of moderate size, which
   // the walks along a fixed heading need.
   bool moderateBox_ = false;
-  std::vector<OctreeEntry> entries_;
-  std::vector<EntryPlane> planes_;
-  std::vector<const IPoint*> vertices_;
+  LargeVector<OctreeEntry> entries_;
+  LargeVector<EntryPlane> planes_;
+  LargeVector<const IPoint*> vertices_;
   // The vertices' world positions, in the same order: the polygon tests
   // read them without visiting the scene's points.
-  std::vector<CVector> positions_;
+  LargeVector<CVector> positions_;
 };
 
 // Sorts every polygon of the scene's forms into a new octree over the box of

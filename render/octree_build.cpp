@@ -420,8 +420,8 @@ class OctreeBuilder {
 
   // Where a subdivision puts the cells it makes.
   struct Output {
-    std::vector<OctreeNode>& nodes;
-    std::vector<uint32_t>& leafEntries;
+    LargeVector<OctreeNode>& nodes;
+    LargeVector<uint32_t>& leafEntries;
     uint64_t& cells;
   };
 
@@ -511,8 +511,8 @@ class OctreeBuilder {
   // descendants follow in blocks of eight. Parts made by tasks of their own
   // hang from the nodes named in `parts`.
   struct Part {
-    std::vector<OctreeNode> nodes = std::vector<OctreeNode>(1);
-    std::vector<uint32_t> leafEntries;
+    LargeVector<OctreeNode> nodes = LargeVector<OctreeNode>(1);
+    LargeVector<uint32_t> leafEntries;
     uint64_t cells = 0;
     // The cell's own list, read by the tasks of its children.
     std::vector<uint32_t> list;
@@ -528,6 +528,7 @@ class OctreeBuilder {
                      size_t worker);
   void BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child, int level,
                   std::span<const uint32_t> entries, std::span<const uint8_t> reach, size_t worker);
+  static void CountPart(const Part& part, size_t& nodes, size_t& leafEntries);
   void Place(Part& part, uint32_t slot);
 
   Octree& tree_;
@@ -537,7 +538,7 @@ class OctreeBuilder {
   const OctreeBuildHooks& hooks_;
   const std::thread::id caller_ = std::this_thread::get_id();
   std::atomic<bool> stop_{false};
-  std::vector<Shape> shapes_;
+  LargeVector<Shape> shapes_;
   Scratch callerScratch_;
   // While building on several threads: the pool, and each worker's lists.
   std::unique_ptr<BuildPool> pool_;
@@ -554,6 +555,10 @@ void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   scratches_.clear();
   tree_.nodes_.assign(1, OctreeNode{});
   tree_.leafEntries_.clear();
+  size_t nodeCount = 1, leafEntryCount = 0;
+  CountPart(root, nodeCount, leafEntryCount);
+  tree_.nodes_.reserve(nodeCount);
+  tree_.leafEntries_.reserve(leafEntryCount);
   Place(root, 0);
 }
 
@@ -606,10 +611,17 @@ void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const 
   std::vector<uint32_t>().swap(part.list);
 }
 
+// Adds up the nodes the part adds to the tree and its leaf entries.
+void OctreeBuilder::CountPart(const Part& part, size_t& nodes, size_t& leafEntries) {
+  nodes += part.nodes.size() - 1;
+  leafEntries += part.leafEntries.size();
+  for (const auto& [local, below] : part.parts) CountPart(*below, nodes, leafEntries);
+}
+
 // Copies the part into the tree with its cell at node `slot`: its other
 // nodes and its leaf entries go to the end, and the parts below it follow.
 void OctreeBuilder::Place(Part& part, uint32_t slot) {
-  std::vector<OctreeNode>& nodes = tree_.nodes_;
+  LargeVector<OctreeNode>& nodes = tree_.nodes_;
   const auto base = static_cast<uint32_t>(nodes.size());
   const uint64_t leafBase = tree_.leafEntries_.size();
   auto where = [&](uint32_t local) { return local == 0 ? slot : base + local - 1; };
@@ -650,7 +662,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
       item->AddToBounds(box);
     }
   }
-  std::vector<OctreeEntry>& entries = tree_.entries_;
+  LargeVector<OctreeEntry>& entries = tree_.entries_;
   entries.reserve(polygonCount);
   size_t vertexCount = 0;
   for (const Layer& layer : layers) {
