@@ -58,6 +58,22 @@ BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
       std::isnan(ray.direction.z)) {
     return result;
   }
+  auto inRange = [](double t) { return t >= kBoxNear && t <= kBoxFar; };
+  // Secondary and shadow rays start inside the box. Every near face then
+  // lies behind the origin, so the loop below would end with the entry at
+  // or below 0 and take the nearest far face for both; it is found here
+  // without the near faces' divisions.
+  if (box.min.x < ray.origin.x && ray.origin.x < box.max.x && box.min.y < ray.origin.y &&
+      ray.origin.y < box.max.y && box.min.z < ray.origin.z && ray.origin.z < box.max.z) {
+    double exit = kInfinity;
+    for (int axis = 0; axis < 3; ++axis) {
+      const double d = Axis(ray.direction, axis);
+      if (d >= -kParallelTolerance && d <= kParallelTolerance) continue;
+      exit = std::min(exit, ((d > 0 ? Axis(box.max, axis) : Axis(box.min, axis)) - Axis(ray.origin, axis)) / d);
+    }
+    if (inRange(exit)) result = {true, exit, exit};
+    return result;
+  }
   double t0 = 0.0;
   double t1 = std::numeric_limits<double>::infinity();
   for (int axis = 0; axis < 3; ++axis) {
@@ -75,7 +91,6 @@ BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
     if (tn >= t0) t0 = tn;
     if (t0 > t1) return result;
   }
-  auto inRange = [](double t) { return t >= kBoxNear && t <= kBoxFar; };
   if (t0 < kBoxNear || t0 > kBoxFar) {
     if (!inRange(t1)) return result;
     t0 = t1;
