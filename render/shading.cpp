@@ -42,7 +42,8 @@ CVector Illumination(const TraceContext& context, const CMaterialDoc& material, 
                      const CVector& view, const ILight& light) {
   CVector toLight = light.GetPosition() - surface.point;
   const double distance = toLight.Length();
-  toLight.Normalize();
+  // Normalize, with the length just taken.
+  if (distance != 0.0) toLight = {toLight.x / distance, toLight.y / distance, toLight.z / distance};
 
   CVector filter(1.0, 1.0, 1.0);
   ShadowResult shadow = ShadowResult::clear;

@@ -39,7 +39,9 @@ class CrossedPolygons {
 
  private:
   static constexpr size_t kInline = 16;
-  std::array<const IPolygon*, kInline> inline_{};
+  // Only the first count_ are set: left uninitialised, as a shadow ray
+  // starts a list and most cross nothing.
+  std::array<const IPolygon*, kInline> inline_;
   size_t count_ = 0;
   std::vector<const IPolygon*> overflow_;
 };
