@@ -279,6 +279,7 @@ TEST(RayBoxIntersect, GivesEntryAndExitOrAMiss) {
   const Case cases[] = {
       {"from outside", MakeRay({-5, 0, 0}, {1, 0, 0}), true, 4, 6},
       {"from inside", MakeRay({0, 0, 0.5}, {0, 0, 1}), true, 0.5, 0.5},
+      {"from inside, slanted, parallel in y", {{0.5, 0, 0}, {0.6, 1e-6, -0.8}}, true, 0.5 / 0.6, 0.5 / 0.6},
       {"behind", MakeRay({-5, 0, 0}, {-1, 0, 0}), false},
       {"beside", MakeRay({-5, 3, 0}, {1, 0, 0}), false},
       {"exit within 0.001", MakeRay({0, 0, 0.9995}, {0, 0, 1}), false},
