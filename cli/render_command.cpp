@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 
 #include "cli/info_command.h"
 #include "persist/object_store.h"
@@ -25,6 +27,7 @@
 #include "render/image_output.h"
 #include "render/render_job.h"
 #include "render/render_statistics.h"
+#include "render/row_tracer.h"
 #include "scene/camera.h"
 #include "scene/workspace.h"
 #include "math/view_tran.h"
@@ -123,18 +126,13 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, Options& 
   return std::nullopt;
 }
 
-// The largest --threads takes; more would only wait on each other.
-constexpr int kMaxThreads = 256;
-
-// The thread count of --threads: a whole number from 1 to kMaxThreads.
+// The thread count of --threads: a whole number from 1 to the most a
+// render traces with.
 std::optional<int> ParseThreads(const std::string& text) {
-  if (text.empty() || text.size() > 3) return std::nullopt;
   int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value < 1 || value > kMaxThreads) return std::nullopt;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end || value < 1 || value > kMaxTracingThreads) return std::nullopt;
   return value;
 }
 

@@ -2,6 +2,7 @@
 // blended from the horizon towards its two poles.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "material/environment.h"
 #include "material/random_source.h"
@@ -44,11 +45,18 @@ CVector ShellColor(const EnvironmentSettings& environment, const Ray& ray) {
   return pole * f + environment.horizon * (1.0 - f);
 }
 
+// The draws of one ray that meets nothing: the first decides whether it
+// shows a star, and only a star takes a second, its brightness (returned).
+std::optional<int> StarDraws(const EnvironmentSettings& environment, RandomSource& random) {
+  if (environment.stars == 0.0 || !ShowsStar(environment.stars, random.Draw())) return std::nullopt;
+  return random.Draw();
+}
+
 }  // namespace
 
 CVector BackgroundColor(const EnvironmentSettings& environment, const Ray& ray, RandomSource& random) {
-  if (environment.stars != 0.0 && ShowsStar(environment.stars, random.Draw())) {
-    const double brightness = random.Draw() / double(RandomSource::kMaxDraw) * 0.75 + 0.25;
+  if (const std::optional<int> draw = StarDraws(environment, random)) {
+    const double brightness = *draw / double(RandomSource::kMaxDraw) * 0.75 + 0.25;
     return CVector(255.0, 255.0, 255.0) * brightness;
   }
   return SkyColor(environment, ray);
@@ -65,9 +73,7 @@ bool DrawsStars(const EnvironmentSettings& environment) {
 }
 
 bool TakeStarDraws(const EnvironmentSettings& environment, RandomSource& random) {
-  if (environment.stars == 0.0 || !ShowsStar(environment.stars, random.Draw())) return false;
-  random.Draw();
-  return true;
+  return StarDraws(environment, random).has_value();
 }
 
 }  // namespace brevoxa

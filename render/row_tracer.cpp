@@ -46,8 +46,6 @@ uint8_t SampleByte(double v) {
 // than about this many bytes, unless even one row a thread (and one more)
 // would take more.
 constexpr size_t kWindowBytes = size_t{16} << 20;
-// More threads than this would only wait on each other.
-constexpr int kMaxThreads = 256;
 
 void PutSample(uint8_t* rgb, const CVector& colour) {
   rgb[0] = SampleByte(colour.x);
@@ -268,7 +266,7 @@ class ParallelRows {
 
 void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow) {
   if (setup.width < 1 || setup.height < 1) return;
-  const int threads = std::clamp(std::min(setup.threads, setup.height), 1, kMaxThreads);
+  const int threads = std::clamp(std::min(setup.threads, setup.height), 1, kMaxTracingThreads);
   if (threads == 1) {
     TraceOnCallingThread(setup, takeRow);
     return;

@@ -20,6 +20,9 @@ class RenderJob;
 struct CameraSampling;
 struct Ray;
 
+// More tracing threads than this would only wait on each other.
+inline constexpr int kMaxTracingThreads = 256;
+
 struct RowTraceSetup {
   // Octree, environment, lights and depth limit; each thread brings its
   // own counters, and the random source is the one below.

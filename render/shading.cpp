@@ -125,7 +125,7 @@ CVector TraceRay(const TraceContext& context, const Ray& ray, uint16_t depth) {
     // Fog hides the sky completely; neither colour is clamped.
     if (environment.fogOccludedPerUnit != 0.0) return environment.fogColor;
     if (context.random != nullptr) return BackgroundColor(environment, ray, *context.random);
-    if (context.deferredStarRays != nullptr && environment.stars != 0.0) ++*context.deferredStarRays;
+    if (context.deferredStarRays != nullptr && DrawsStars(environment)) ++*context.deferredStarRays;
     return SkyColor(environment, ray);
   }
 
