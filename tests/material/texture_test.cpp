@@ -58,7 +58,7 @@ using testing::ExpectNear;
 using testing::LoadInto;
 using testing::StoreOf;
 
-TEST(TextureMapping, SphereCylinderAndPlaneKnownAnswers) {
+TEST(TextureMapping, KnownAnswersAndTheTangentFrame) {
   const struct {
     uint16_t mapping;
     CVector p;
@@ -78,9 +78,8 @@ TEST(TextureMapping, SphereCylinderAndPlaneKnownAnswers) {
   u = v = 7.0;
   EXPECT_FALSE(MapToUV(3, CVector(1, 2, 3), u, v));
   EXPECT_TRUE(u == 7.0 && v == 7.0);
-}
 
-TEST(TextureMapping, SurfaceFrameFollowsTheLayerAndFallsBackOnItsYAxis) {
+  // The tangent frame follows the layer, falling back on its y axis.
   IAxis frame;
   SurfaceFrame f = BuildSurfaceFrame(frame, CVector(1, 0, 0));
   ExpectNear(f.t, CVector(0, 1, 0));
@@ -98,70 +97,47 @@ TEST(TextureMapping, SurfaceFrameFollowsTheLayerAndFallsBackOnItsYAxis) {
   EXPECT_NEAR(f.b.Length(), 1.0, 1e-12);
 }
 
-// Bumps write only normals; no kind writes filter or reflect unless its own switches say so.
-TEST(TextureKinds, ChannelsOfEveryKind) {
-  const std::pair<std::unique_ptr<ITexture>, bool> kinds[] = {
-      {std::make_unique<IBitmapTexture>(), true},      {std::make_unique<IRollingBumpsTexture>(), false},
-      {std::make_unique<IRadialWaveTexture>(), false}, {std::make_unique<IWoodTexture>(), true},
-      {std::make_unique<ICheckTexture>(), true},       {std::make_unique<IMarbleTexture>(), true},
-      {std::make_unique<ICloudsTexture>(), true},      {std::make_unique<IGraniteTexture>(), true},
-      {std::make_unique<IWoodRangeTexture>(), true},   {std::make_unique<IRoughnessTexture>(), false},
-      {std::make_unique<IColorRangeTexture>(), true},
-  };
-  for (const auto& [texture, color] : kinds) {
-    SCOPED_TRACE(texture->GetName());
-    EXPECT_EQ(texture->AffectsColor(), color);
-    EXPECT_EQ(texture->AffectsNormal(), !color);
-    EXPECT_FALSE(texture->AffectsFilter() || texture->AffectsReflect());
-  }
-}
-
-TEST(WoodTexture, RingsAndTheAngleAtYZero) {
-  IWoodTexture wood;
-  const IWoodTexture::Values& d = wood.GetValues();
-  EXPECT_EQ(Apply(wood, CVector(0.3, 0.4, 0.5)).color, d.baseColor);
-  EXPECT_EQ(Apply(wood, CVector(0, 0, 0.1)).color, d.grainColor);
-  EXPECT_EQ(Apply(wood, CVector(0, 0, 0.05)).color, d.baseColor);
-
-  // At (1, 0, 0) the angle is pi/2 (grain); atan2's 3 pi / 2 would give the base colour.
-  IWoodTexture::Values v = d;
-  v.radialWaves = 1.0;
-  v.radialRingSize = 10.0;
-  v.percentBase = 0.2;
-  wood.SetValues(v);
-  EXPECT_EQ(Apply(wood, CVector(1, 0, 0)).color, v.grainColor);
-  EXPECT_EQ(Apply(wood, CVector(1, -0.0, 0)).color, v.grainColor);
-}
-
-TEST(ColorMapTextures, KnownAnswersOnTheRamp) {
+// On the grey ramp a lookup at t gives 255 t.
+TEST(SolidTextures, KnownAnswers) {
   auto with = [](auto texture, auto values) {
     texture->SetValues(values);
     return std::shared_ptr<ITexture>(std::move(texture));
   };
-  auto range = [&](uint16_t type) { return with(std::make_unique<IColorRangeTexture>(), IColorRangeTexture::Values{0.0, Ramp(), type}); };
+  auto range = [&](uint16_t type) {
+    return with(std::make_unique<IColorRangeTexture>(), IColorRangeTexture::Values{0.0, Ramp(), type});
+  };
   const auto marble = with(std::make_unique<IMarbleTexture>(), IColorMapTexture::Values{0.0, Ramp()});
   const auto woodRange = with(std::make_unique<IWoodRangeTexture>(), IColorMapTexture::Values{0.0, Ramp()});
+  const auto granite = with(std::make_unique<IGraniteTexture>(), IGraniteTexture::Values{{100, 200, 50}});
+  const auto wood = std::make_shared<IWoodTexture>();
+  const IWoodTexture::Values& w = wood->GetValues();
+  IWoodTexture::Values one = w;  // one radial wave
+  one.radialWaves = 1.0;
+  one.radialRingSize = 10.0;
+  one.percentBase = 0.2;
+  const auto waved = with(std::make_unique<IWoodTexture>(), one);
+  auto grey = [](double g) { return CVector(g, g, g); };
   const struct {
     std::shared_ptr<ITexture> texture;
-    CVector p;
-    double grey;
+    CVector p, color;
   } rows[] = {
-      {marble, {0.3, 5, 5}, 153},  // x mod 1 folded at 0.5, looked up at twice that
-      {marble, {-0.3, 0, 0}, 153},
-      {marble, {0.8, 0, 0}, 102},
-      {woodRange, {0.3, 0.4, 0}, 255},
-      {woodRange, {0, 0, 1.1}, 51},
-      {range(IColorRangeTexture::kXYPlanes), {9, 9, 3.25}, 63.75},
-      {range(IColorRangeTexture::kXYPlanes), {0, 0, -0.25}, 191.25},  // negative values wrap
-      {range(IColorRangeTexture::kCylindersAroundZ), {0.3, 0.4, 7}, 127.5},
-      {range(IColorRangeTexture::kSpheresAtOrigin), {0.3, 0.4, 1.2}, 76.5},
-      {range(IColorRangeTexture::kRadialPlanesAroundZ), {1, 0, 0}, 191.25},
+      {wood, {0.3, 0.4, 0.5}, w.baseColor}, {wood, {0, 0, 0.1}, w.grainColor}, {wood, {0, 0, 0.05}, w.baseColor},
+      // At (1, 0, 0) the angle is pi/2, grain; atan2's 3 pi / 2 would give the base colour.
+      {waved, {1, 0, 0}, one.grainColor}, {waved, {1, -0.0, 0}, one.grainColor},
+      {granite, {0, 0, 0}, grey(0)}, {granite, {0.25, -0.5, 1.0}, grey(0)},  // every octave on the lattice
+      {marble, {0.3, 5, 5}, grey(153)}, {marble, {-0.3, 0, 0}, grey(153)}, {marble, {0.8, 0, 0}, grey(102)},
+      {woodRange, {0.3, 0.4, 0}, grey(255)}, {woodRange, {0, 0, 1.1}, grey(51)},
+      {range(IColorRangeTexture::kXYPlanes), {9, 9, 3.25}, grey(63.75)},
+      {range(IColorRangeTexture::kXYPlanes), {0, 0, -0.25}, grey(191.25)},  // negative values wrap
+      {range(IColorRangeTexture::kCylindersAroundZ), {0.3, 0.4, 7}, grey(127.5)},
+      {range(IColorRangeTexture::kSpheresAtOrigin), {0.3, 0.4, 1.2}, grey(76.5)},
+      {range(IColorRangeTexture::kRadialPlanesAroundZ), {1, 0, 0}, grey(191.25)},
+      {range(4), {0.3, 0.4, 1.2}, {10, 20, 30}}, {range(0xFFFF), {0.3, 0.4, 1.2}, {10, 20, 30}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.texture->GetName() + " " + std::to_string(row.grey));
-    ExpectNear(Apply(*row.texture, row.p).color, CVector(row.grey, row.grey, row.grey), 1e-6);
+    SCOPED_TRACE(row.texture->GetName() + " " + std::to_string(row.p.z));
+    ExpectNear(Apply(*row.texture, row.p).color, row.color, 1e-6);
   }
-  for (uint16_t type : {4, 0xFFFF}) EXPECT_EQ(Apply(*range(type), CVector(0.3, 0.4, 1.2)).color, CVector(10, 20, 30));
   // Solid textures evaluate in the layer frame: doubling its scale halves the radius.
   IAxis frame;
   frame.SetPosition(CVector(5, -2, 1));
@@ -174,14 +150,11 @@ TEST(ColorMapTextures, KnownAnswersOnTheRamp) {
   }
 }
 
-TEST(GraniteTexture, BlackOnTheNoiseLatticeAndScaledBelowItsColourElsewhere) {
+TEST(GraniteTexture, ScaledBelowItsColourOffTheLattice) {
   IGraniteTexture granite;
   granite.SetValues({CVector(100, 200, 50)});
-  EXPECT_EQ(Apply(granite, CVector(0, 0, 0)).color, CVector(0, 0, 0));
-  EXPECT_EQ(Apply(granite, CVector(0.25, -0.5, 1.0)).color, CVector(0, 0, 0));
   const CVector c = Apply(granite, CVector(0.123, 0.456, 0.789)).color;
-  EXPECT_GT(c.x, 0.0);
-  EXPECT_LT(c.x, 100.0);
+  EXPECT_TRUE(c.x > 0.0 && c.x < 100.0);
   EXPECT_NEAR(c.y, 2 * c.x, 1e-9);
   EXPECT_NEAR(c.z, 0.5 * c.x, 1e-9);
 }
@@ -225,12 +198,8 @@ TEST(BumpTextures, KnownTiltsAndFlatSurfaces) {
   ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, CVector(0, 0, 1));  // not yet prepared
   bumps.Prepare();
   // Plane mapping: u = 0.05 puts the X wave at its crest, v = 0.5 the Y wave at a node.
-  const CVector tilted = Unit(CVector(-0.314159265359, 0, 1));
-  ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, tilted, 1e-9);
+  ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, Unit(CVector(-0.314159265359, 0, 1)), 1e-9);
   IRollingBumpsTexture::Values v = bumps.GetValues();
-  v.waveLength = 0.4;
-  bumps.SetValues(v);
-  ExpectNear(Apply(bumps, CVector(0, -0.9, 0)).shadingNormal, tilted, 1e-9);  // until the next Prepare
   v.waveLength = 0.0;
   bumps.SetValues(v);
   bumps.Prepare();
@@ -481,12 +450,11 @@ TEST(ColorMapDraw, FillsTheRectangleWithTheRampTruncatedAndClipped) {
   odd.Draw(small, -10, -10, 100, 100);
   for (size_t i = 0; i < small.bytes.size(); ++i) EXPECT_EQ(small.bytes[i], (Px{44, 255, 127})[i % 3]);
   RgbImage untouched(4, 2, 9);
-  odd.Draw(untouched, 3, 0, 3, 2);  // no columns
   odd.Draw(untouched, 0, 2, 4, 5);  // below the image
   EXPECT_EQ(untouched.bytes, std::vector<uint8_t>(4 * 2 * 3, 9));
 }
 
-TEST(ColorMapPersistence, UnknownVersionsReadNothingMoreAndTheRegistryMakesIt) {
+TEST(ColorMapPersistence, UnknownVersionsReadNothingMore) {
   ColorMap map = Ramp();
   map.SetSegment(7, ColorMapSegment::linear, CVector(255, 128, 0.1));
   ColorMap read = map;
@@ -498,12 +466,6 @@ TEST(ColorMapPersistence, UnknownVersionsReadNothingMoreAndTheRegistryMakesIt) {
   ColorMapSegment segment(ColorMapSegment::linear, kRed);
   EXPECT_EQ(LoadInto(segment, ByteWriter().Word(0).Word(0).bytes()), 2u);
   EXPECT_EQ(segment, ColorMapSegment(ColorMapSegment::linear, kRed));
-
-  std::unique_ptr<CObject> object;
-  testing::Load(testing::Store([&](CArchive& ar) { ar.WriteObject(&map); }),
-                [&](CArchive& ar) { object.reset(ar.ReadObject(RUNTIME_CLASS(ColorMap))); });
-  ASSERT_NE(object, nullptr);
-  EXPECT_EQ(*static_cast<ColorMap*>(object.get()), map);
 }
 
 }  // namespace
