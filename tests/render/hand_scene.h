@@ -1,6 +1,4 @@
-// Scenes built by hand for the tracing tests: a scene list that owns what
-// it holds, a camera that spans a cube, polygons whose points stand directly
-// at their world positions, axis-aligned squares and unit rays.
+// Scenes built by hand for the tracing tests: polygons whose points stand at their world positions.
 #pragma once
 
 #include <algorithm>
@@ -26,8 +24,7 @@ class HandScene {
   const IObList& Items() const { return items_; }
   void Add(IDrawable* item) { items_.AddTail(item); }
 
-  // A camera whose eye, target and up point widen the box to the cube
-  // [-size, size]³, so that the octree root's centre is exactly the origin.
+  // Widens the box to [-size, size]³, so that the octree root's centre is the origin.
   void AddCamera(double size = 1.0) {
     auto* camera = new ICamera;
     camera->SetPosition({-size, -size, -size});
@@ -36,7 +33,6 @@ class HandScene {
     items_.AddTail(camera);
   }
 
-  // A form of one empty layer.
   IObject& AddForm() {
     auto* form = new IObject;
     form->GetLayers().AddTail(new ILayer);
@@ -44,7 +40,6 @@ class HandScene {
     return *form;
   }
 
-  // A polygon in the form's first layer, its points local and world alike.
   IPolygon& AddPolygon(IObject& form, const std::vector<CVector>& corners) {
     auto* polygon = new IPolygon;
     for (const CVector& c : corners) {
@@ -58,7 +53,7 @@ class HandScene {
     return *polygon;
   }
 
-  // Into one form that every such call shares.
+  // Into one shared form.
   IPolygon& AddPolygon(const std::vector<CVector>& corners) {
     if (!sharedForm_) sharedForm_ = &AddForm();
     return AddPolygon(*sharedForm_, corners);
@@ -69,8 +64,7 @@ class HandScene {
   IObject* sharedForm_ = nullptr;
 };
 
-// A square of side 2 × half around the centre in the plane of the axis
-// (0 x, 1 y, 2 z), facing +axis, or -axis when flipped.
+// A square around the centre facing +axis (0 x, 1 y, 2 z), or -axis when flipped.
 inline std::vector<CVector> Square(const CVector& centre, double half, int axis, bool flipped = false) {
   std::vector<CVector> corners;
   const double s[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
