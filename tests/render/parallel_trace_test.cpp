@@ -1,6 +1,4 @@
-// Renders traced on several threads: a stop, a pause and a failure leave
-// the same picture, messages and statistics as on one thread, and nothing
-// moves while a render is paused.
+// Several tracing threads: a stop, a pause and a failure leave what one thread leaves.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -38,8 +36,7 @@ constexpr int kWidth = 24;
 constexpr int kHeight = 20;
 constexpr int kTracingPhase = 940;
 
-// Asks the job to stop when the position of the chosen row arrives, as the
-// Stop button pressed during that row would.
+// Presses Stop when the position of the chosen row arrives.
 class StoppingReceiver : public RecordingReceiver {
  public:
   explicit StoppingReceiver(int stopAfterRow) : stopAfterRow_(stopAfterRow) {}
@@ -56,8 +53,7 @@ class StoppingReceiver : public RecordingReceiver {
   bool tracing_ = false;
 };
 
-// The colour a test tracer gives a ray: a function of the ray alone, so the
-// picture is known whatever thread traced which sample.
+// A function of the ray alone, whichever thread traces it.
 CVector ColourOf(const Ray& ray) {
   return {std::fabs(ray.direction.x) * 200, std::fabs(ray.direction.y) * 200, std::fabs(ray.direction.z) * 200};
 }
@@ -86,8 +82,7 @@ class ParallelTraceTest : public ::testing::Test {
     std::vector<std::pair<int, int>> messages;
   };
 
-  // A foreground render on a thread of its own (the stars start from the
-  // same state every time).
+  // On a thread of its own, so the stars start from the same state every time.
   Result Render(int threads, RecordingReceiver& receiver,
                 std::function<CVector(const TraceContext&, const Ray&)> tracer = {}) {
     RenderDocument document(workspace_, "parallel.wsp");
@@ -128,9 +123,10 @@ TEST_F(ParallelTraceTest, StopAfterAChosenRowLeavesTheSameFileAtEveryThreadCount
   for (int threads : {2, 3, 8}) {
     StoppingReceiver receiver(kStopRow);
     const Result many = Render(threads, receiver);
-    EXPECT_TRUE(many.raw.rgb == one.raw.rgb) << threads << " threads";
-    EXPECT_EQ(many.counters, one.counters) << threads << " threads";
-    EXPECT_EQ(many.messages, one.messages) << threads << " threads";
+    SCOPED_TRACE(threads);
+    EXPECT_TRUE(many.raw.rgb == one.raw.rgb);
+    EXPECT_EQ(many.counters, one.counters);
+    EXPECT_EQ(many.messages, one.messages);
   }
 }
 
@@ -154,8 +150,8 @@ TEST_F(ParallelTraceTest, PauseHoldsEveryThreadUntilResumed) {
   const int samplesWhenHeld = samples.load();
   const size_t messagesWhenHeld = receiver.Received().size();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(samples.load(), samplesWhenHeld) << "a thread traced while the render was held";
-  EXPECT_EQ(receiver.Received().size(), messagesWhenHeld) << "a row was handed over while the render was held";
+  EXPECT_EQ(samples.load(), samplesWhenHeld);
+  EXPECT_EQ(receiver.Received().size(), messagesWhenHeld);
   EXPECT_LT(samplesWhenHeld, kWidth * kHeight);
 
   running->Resume();
@@ -167,8 +163,7 @@ TEST_F(ParallelTraceTest, PauseHoldsEveryThreadUntilResumed) {
   EXPECT_TRUE(raw.rgb == Render(1, unpaused, [](const TraceContext&, const Ray& ray) { return ColourOf(ray); }).raw.rgb);
 }
 
-// A building thread that stops at the pause does not make the job held
-// while the render thread still divides cells; the tree comes out whole.
+// The job is not held while the render thread still divides cells.
 TEST_F(ParallelTraceTest, PauseDuringTheOctreeBuildWaitsForEveryThread) {
   RecordingReceiver receiver;
   RenderJob job(receiver);
