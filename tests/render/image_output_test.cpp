@@ -1,10 +1,7 @@
-// The reduction kernels against known sums and a plain reference, the
-// factor-1 rename, and the JPEG, PPM and PNG writers decoded back, with
-// every failure's message and what it leaves on disk.
+// The reduction kernels and the JPEG, PPM and PNG writers, decoded back.
 #include "render/image_output.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <cstdlib>
@@ -15,7 +12,6 @@
 
 #include "material/image_reader.h"
 #include "persist/exceptions.h"
-#include "persist/object_store.h"
 #include "render/sample_file.h"
 #include "support/bytes.h"
 #include "support/temp_dir.h"
@@ -40,7 +36,6 @@ void Set(SampleImage& image, int x, int y, uint8_t r, uint8_t g, uint8_t b) {
   p[2] = b;
 }
 
-// Writes raw, reduces it, and returns the reduced picture.
 SampleImage Reduce(const TempDir& dir, const SampleImage& raw) {
   WriteSampleImage(dir.File("dms"), raw);
   ReduceSupersampled(dir.File("dms"), dir.File("dmp"));
@@ -48,16 +43,7 @@ SampleImage Reduce(const TempDir& dir, const SampleImage& raw) {
   return ReadSampleImage(dir.File("dmp"));
 }
 
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_ino;
-}
-
-// One bright sample in each kernel: 255 / 4 and 1020 / 16 truncated; in the
-// 5 x 5 kernel red weighs 9 at the centre (2295 / 81) and green 2 at the
-// top edge (510 / 81). White stays white: each divisor is its kernel's sum,
-// and 255 x 81 does not overflow the accumulators.
+// 255 / 4, 1020 / 16, 2295 / 81 and 510 / 81 truncated; white stays white.
 TEST(ReduceSupersampled, KnownSums) {
   TempDir dir;
   struct Case {
@@ -79,74 +65,9 @@ TEST(ReduceSupersampled, KnownSums) {
     for (const auto& [x, y, r, g, b] : c.samples)
       Set(raw, x, y, static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b));
     const SampleImage out = Reduce(dir, raw);
-    ASSERT_EQ(out.rgb.size(), 3u) << "factor " << c.factor;
-    EXPECT_EQ(out.header.factor, 1);
+    ASSERT_EQ(out.rgb.size(), 3u);
     EXPECT_EQ((std::array<int, 3>{out.rgb[0], out.rgb[1], out.rgb[2]}), c.expected) << "factor " << c.factor;
   }
-}
-
-// A straightforward whole-picture reduction to compare the streaming one with.
-SampleImage ReferenceReduce(const SampleImage& raw) {
-  const int f = raw.header.factor;
-  static const int k2[] = {1, 1}, k3[] = {1, 2, 1}, k5[] = {1, 2, 3, 2, 1};
-  const int* taps = f == 2 ? k2 : f == 3 ? k3 : k5;
-  const int divisor = f == 2 ? 4 : f == 3 ? 16 : 81;
-  SampleImage out = Blank(raw.header.width / f, raw.header.height / f, 1);
-  for (int y = 0; y < out.header.height; ++y)
-    for (int x = 0; x < out.header.width; ++x)
-      for (int c = 0; c < 3; ++c) {
-        int sum = 0;
-        for (int j = 0; j < f; ++j)
-          for (int i = 0; i < f; ++i) sum += taps[i] * taps[j] * raw.Pixel(x * f + i, y * f + j)[c];
-        const_cast<uint8_t*>(out.Pixel(x, y))[c] = static_cast<uint8_t>(sum / divisor);
-      }
-  return out;
-}
-
-TEST(ReduceSupersampled, MatchesReferenceOnRandomPictures) {
-  TempDir dir;
-  std::mt19937 random(7);
-  for (int f : {2, 3, 5}) {
-    SampleImage raw = Blank(7 * f, 4 * f, f);
-    for (uint8_t& b : raw.rgb) b = static_cast<uint8_t>(random());
-    SampleImage out = Reduce(dir, raw);
-    EXPECT_EQ(out.rgb, ReferenceReduce(raw).rgb) << "factor " << f;
-  }
-}
-
-// Memory stays at one row of samples plus three rows of accumulators, so
-// the picture's size matters only for time; a picture of a few megabytes
-// shows that rows and columns still line up at the far end.
-TEST(ReduceSupersampled, StreamsAModeratePicture) {
-  TempDir dir;
-  const int f = 5, w = 320, h = 200;
-  {
-    SampleFileWriter writer(dir.File("dms"), {w * f, h * f, f}, kSampleStreamBuffer);
-    for (int y = 0; y < h * f; ++y)
-      for (int x = 0; x < w * f; ++x) writer.WriteSample(static_cast<uint8_t>(x / f), static_cast<uint8_t>(y / f), 200);
-    writer.Close();
-  }
-  ReduceSupersampled(dir.File("dms"), dir.File("dmp"));
-  SampleImage out = ReadSampleImage(dir.File("dmp"));
-  ASSERT_EQ(out.header.width, w);
-  ASSERT_EQ(out.header.height, h);
-  EXPECT_EQ(out.Pixel(w - 1, h - 1)[0], (w - 1) % 256);
-  EXPECT_EQ(out.Pixel(w - 1, h - 1)[1], h - 1);
-  EXPECT_EQ(out.Pixel(17, 3)[0], 17);
-  EXPECT_EQ(out.Pixel(17, 3)[2], 200);
-}
-
-TEST(ReduceSupersampled, FactorOneRenamesOverTheReducedName) {
-  TempDir dir;
-  SampleImage raw = Blank(3, 2, 1);
-  Set(raw, 2, 1, 10, 20, 30);
-  WriteSampleImage(dir.File("dms"), raw);
-  const ino_t rawInode = Inode(dir.File("dms"));
-  std::ofstream(dir.File("dmp")) << "";  // the empty file of a temporary name
-  ReduceSupersampled(dir.File("dms"), dir.File("dmp"));
-  EXPECT_FALSE(std::filesystem::exists(dir.File("dms")));
-  EXPECT_EQ(Inode(dir.File("dmp")), rawInode);  // moved, not copied
-  EXPECT_EQ(ReadSampleImage(dir.File("dmp")).rgb, raw.rgb);
 }
 
 TEST(ReduceSupersampled, DamagedRawFileFailsAndIsLeftAlone) {
@@ -161,9 +82,6 @@ TEST(ReduceSupersampled, DamagedRawFileFailsAndIsLeftAlone) {
   EXPECT_TRUE(std::filesystem::exists(dir.File("dms")));
 }
 
-// --- Writers ---
-
-// A smooth picture whose JPEG stays close to it.
 SampleImage Gradient(int w, int h) {
   SampleImage image = Blank(w, h, 1);
   for (int y = 0; y < h; ++y)
@@ -190,31 +108,15 @@ TEST(WriteJpegFile, QualityEightyDecodesCloseToThePicture) {
 
   ASSERT_TRUE(WriteJpegFile(dir.File("scene.JPG"), 80, dir.File("dmp"), ui));
   EXPECT_TRUE(ui.Messages().empty());
-  const std::vector<uint8_t> bytes = testing::ReadFile(dir.File("scene.JPG"));
-  ASSERT_GT(bytes.size(), 20u);
-  EXPECT_EQ(bytes[0], 0xFF);
-  EXPECT_EQ(bytes[1], 0xD8);
-  EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 10), "JFIF");
-
   ImageReadResult decoded = ReadImageFile(dir.File("scene.JPG"));
   ASSERT_TRUE(decoded.ok()) << decoded.message;
   EXPECT_EQ(decoded.bitmap.width, 64);
   EXPECT_EQ(decoded.bitmap.height, 48);
   EXPECT_LE(MaxDifference(picture, decoded.bitmap), 12);
-  // Nothing but the picture and its source is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
-}
-
-TEST(WriteJpegFile, QualityReachesTheCompressor) {
-  TempDir dir;
-  RecordingUi ui;
-  SampleImage noise = Blank(64, 64, 1);
-  std::mt19937 random(3);
-  for (uint8_t& b : noise.rgb) b = static_cast<uint8_t>(random());
-  WriteSampleImage(dir.File("dmp"), noise);
+  // The quality reaches the compressor.
   ASSERT_TRUE(WriteJpegFile(dir.File("low.jpg"), 25, dir.File("dmp"), ui));
-  ASSERT_TRUE(WriteJpegFile(dir.File("high.jpg"), 100, dir.File("dmp"), ui));
-  EXPECT_LT(std::filesystem::file_size(dir.File("low.jpg")), std::filesystem::file_size(dir.File("high.jpg")));
+  EXPECT_LT(std::filesystem::file_size(dir.File("low.jpg")), std::filesystem::file_size(dir.File("scene.JPG")));
 }
 
 TEST(WriteJpegFile, FailuresAreReportedNotSuccess) {
@@ -234,14 +136,13 @@ TEST(WriteJpegFile, FailuresAreReportedNotSuccess) {
   EXPECT_EQ(ui.Messages()[0], "Can't open " + dir.File("missing") + " to read from.  Internal error.");
   EXPECT_FALSE(std::filesystem::exists(out));
 
-  // libjpeg's own refusal comes back here instead of ending the process,
-  // and an earlier picture of the same name is kept.
+  // The library's own refusal comes back here; an earlier picture is kept.
   ui.Clear();
   std::ofstream(out) << "an older render";
   WriteSampleImage(dir.File("wide"), Blank(70000, 1, 1));
   EXPECT_FALSE(WriteJpegFile(out, 80, dir.File("wide"), ui));
   ASSERT_EQ(ui.Messages().size(), 1u);
-  EXPECT_EQ(ui.Messages()[0].rfind("Can't write image to " + out + ": ", 0), 0u) << ui.Messages()[0];
+  EXPECT_EQ(ui.Messages()[0].rfind("Can't write image to " + out + ": ", 0), 0u);
   EXPECT_EQ(testing::ReadFile(out).size(), std::string("an older render").size());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
@@ -278,7 +179,7 @@ TEST(LosslessWriters, PpmBytesAreExact) {
 TEST(LosslessWriters, PngDecodesToTheSamePixels) {
   TempDir dir;
   RecordingUi ui;
-  // 200 x 120 makes more than one stored block (72,120 bytes of rows).
+  // 200 x 120 makes more than one stored block.
   for (auto [w, h] : {std::pair{1, 1}, std::pair{200, 120}}) {
     SampleImage picture = Blank(w, h, 1);
     std::mt19937 random(static_cast<unsigned>(w));
@@ -291,11 +192,6 @@ TEST(LosslessWriters, PngDecodesToTheSamePixels) {
     EXPECT_EQ(decoded.bitmap.TopDownRgb(), picture.rgb) << w << " x " << h;
   }
   EXPECT_TRUE(ui.Messages().empty());
-}
-
-TEST(RenderedImagePath, LiesInRenderedUnderObjectStore) {
-  ScopedObjectStore store("/opt/brevoxa/OBJSTORE");
-  EXPECT_EQ(RenderedImagePath("scene"), "/opt/brevoxa/OBJSTORE/RENDERED/scene.JPG");
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The render-settings document: its record in both versions, the sample
-// counts and range messages, and the behaviour every settings document
-// shares.
+// The render-settings document: its record in both versions and its range messages.
 #include "render/render_doc.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +38,6 @@ struct RenderTraits {
     return s;
   }
 
-  // Supersampling only in version 2.
   static Bytes Record(uint16_t version, const Settings& s) {
     ByteWriter w;
     w.Word(version).Word(s.width).Word(s.height).Word(s.depthLimit);
@@ -68,18 +65,10 @@ struct RenderTraits {
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Render, SettingsDocTest, RenderTraits);
 
-TEST(RenderDoc, DefaultRecordByteForByteAndSampleCounts) {
-  // Spelled out once, so that a change to the traits' record cannot hide a
-  // change to the layout or the defaults.
+// Spelled out once, so that the traits' record cannot hide a change of layout.
+TEST(RenderDoc, DefaultRecordByteForByte) {
   CRenderDoc doc;
   EXPECT_EQ(StoreOf(doc), (Bytes{2, 0, 160, 0, 120, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 6, 0, 80, 0, 1, 0, 0, 0}));
-
-  RenderSettings sampled;
-  const int factors[] = {1, 2, 3, 5};
-  for (uint16_t code = 0; code < 4; ++code) {
-    sampled.supersampling = static_cast<Supersampling>(code);
-    EXPECT_EQ(sampled.SupersamplingFactor(), factors[code]) << code;
-  }
 }
 
 TEST(RenderDoc, VersionOneLoadsWithoutSupersamplingAndSavesAsVersionTwo) {
@@ -103,7 +92,7 @@ TEST(RenderDoc, FormRangesGiveTheRangeMessages) {
   s.pixelRatio = 0.09;
   EXPECT_EQ(s.Check(), "Please enter a number between 0.1 and 10.");
   s.jpegQuality = 101;
-  // The first refused field in table order is the one reported.
+  // The first refused field in table order is reported.
   s.width = 1;
   EXPECT_EQ(s.Check(), "Please enter an integer between 2 and 30000.");
 }
