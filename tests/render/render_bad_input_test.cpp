@@ -1,6 +1,4 @@
-// Renders of scenes a user may well have on disk: settings, environment and
-// material files that are gone, a form file that is missing or damaged, and
-// coordinates that are not numbers. Each still gives a complete picture.
+// Scenes with missing or damaged files, or coordinates that are not numbers, still render.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,8 +24,7 @@ using testing::SettingsOfSize;
 
 class RenderBadInput : public ::testing::Test {
  protected:
-  // Renders the workspace through its first camera and returns the reduced
-  // picture; every message the links show lands in ui_.
+  // Through the workspace's first camera; returns the reduced picture.
   SampleImage Render(Workspace& workspace) {
     ScopedUserInterface scoped(ui_);
     RenderDocument document(workspace, "bad.wsp");
@@ -66,7 +63,6 @@ TEST_F(RenderBadInput, MissingSettingsFilesRenderWithTheDefaultsAfterTheirMessag
   for (const char* name : {"RENDER.RDR", "ENVIRONM.ENV", "MATERIAL.MAT"}) std::filesystem::remove(store_.StoreFile(name));
 
   const SampleImage picture = Render(workspace);
-  // The render settings, the environment and the quad's one layer.
   EXPECT_EQ(MessagesContaining("Unable to load"), 3u);
   EXPECT_EQ(MessagesContaining("Using defaults."), 3u);
   const RenderSettings defaults;
@@ -75,8 +71,7 @@ TEST_F(RenderBadInput, MissingSettingsFilesRenderWithTheDefaultsAfterTheirMessag
 }
 
 TEST_F(RenderBadInput, AFormWhoseFileIsMissingOrDamagedLeavesTheRestOfTheScene) {
-  // Two quads side by side, each in a form file of its own; the left one's
-  // file goes, then the right one's is cut short.
+  // Two quads in form files of their own; one file goes or is cut short.
   for (const bool damage : {false, true}) {
     SCOPED_TRACE(damage ? "damaged form file" : "missing form file");
     const std::string path = store_.StoreFile("SCENE.WSP");
@@ -87,7 +82,6 @@ TEST_F(RenderBadInput, AFormWhoseFileIsMissingOrDamagedLeavesTheRestOfTheScene) 
       left->SetFileName("LEFT.FRM");
       IObject* right = AddQuad(workspace, -20, 4);
       right->SetFileName("RIGHT.FRM");
-      // Right is +Y from this camera.
       right->GetFrame().SetPosition({0, 6, 0});
       left->GetFrame().SetPosition({0, -6, 0});
       left->UpdateWorldGeometry();
@@ -107,14 +101,9 @@ TEST_F(RenderBadInput, AFormWhoseFileIsMissingOrDamagedLeavesTheRestOfTheScene) 
     EXPECT_FALSE(ui_.Messages().empty());
     const SampleImage picture = Render(loaded);
     ASSERT_EQ(picture.header.width, 8);
-    // The quad whose file is intact still shows (the default material is
-    // black, the sky is not); the other side shows the sky.
-    const int intactColumn = damage ? 1 : 6;
-    const int lostColumn = damage ? 6 : 1;
-    const uint8_t* intact = picture.Pixel(intactColumn, 3);
-    const uint8_t* lost = picture.Pixel(lostColumn, 3);
-    EXPECT_EQ(intact[2], 0) << "column " << intactColumn;
-    EXPECT_EQ(lost[2], 30) << "column " << lostColumn;
+    // The intact quad shows black (the default material), the lost one the sky.
+    EXPECT_EQ(picture.Pixel(damage ? 1 : 6, 3)[2], 0);
+    EXPECT_EQ(picture.Pixel(damage ? 6 : 1, 3)[2], 30);
   }
 }
 
