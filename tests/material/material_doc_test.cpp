@@ -87,12 +87,7 @@ std::vector<std::string> Names(const CMaterialDoc& doc) {
 // A checkerboard of one colour in the channels its flags select.
 std::unique_ptr<ICheckTexture> Flat(const CVector& color, bool c, bool f, bool r) {
   auto check = std::make_unique<ICheckTexture>();
-  ICheckTexture::Values v = check->GetValues();
-  v.firstColor = v.secondColor = color;
-  v.color = c;
-  v.filter = f;
-  v.reflect = r;
-  check->SetValues(v);
+  check->SetValues({kMapPlane, 1, 1, color, color, c, f, r, 0.0});
   return check;
 }
 
@@ -110,10 +105,7 @@ TEST(MaterialDoc, StoredFieldsAndTexturesWithTheirClass) {
   CMaterialDoc doc;
   EXPECT_EQ(LoadInto(doc, w.bytes()), 0u);
   EXPECT_EQ(doc.Settings(), Custom());
-  ASSERT_EQ(doc.GetTextureCount(), 2u);
-  auto* first = dynamic_cast<IGraniteTexture*>(doc.GetTexture(0));
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->GetValues().color, CVector(9, 8, 7));
+  EXPECT_EQ(Names(doc), (std::vector<std::string>{"Granite", "Granite"}));
   EXPECT_EQ(StoreOf(doc), w.bytes());
   // Any non-zero Phong word is on, and is written back as 1.
   Bytes bytes = CustomHead(0).bytes();
@@ -261,9 +253,7 @@ TEST(MaterialSurface, TransparencyFromTheFilterOrAFilterTexture) {
   CMaterialDoc doc;
   doc.AddTexture(Flat({1, 1, 1}, true, false, true));
   EXPECT_FALSE(doc.IsTransparent());
-  MaterialSettings s;
-  s.filter = {0, 0, 1};
-  doc.SetSettings(s);
+  doc.SetSettings({10.0, 1.0, true, {}, {}, {0, 0, 1}, {}, ""});
   EXPECT_TRUE(doc.IsTransparent());
   CMaterialDoc textured;
   textured.AddTexture(Flat({0, 0, 0}, false, true, false));

@@ -167,10 +167,7 @@ TEST(CheckTexture, CellsTwistAndUnknownMappings) {
   v.secondColor = CVector(0, 0, 255);
   check.SetValues(v);
   // Untwisted, the point turns to (-y, -x): (0.7, 0.7) lands at u = v = 0.15, cell (0, 0).
-  SurfacePoint s = Apply(check, CVector(0.7, 0.7, 0));
-  EXPECT_EQ(s.color, v.secondColor);
-  EXPECT_EQ(s.filter, v.secondColor);
-  EXPECT_EQ(s.reflect, v.secondColor);
+  EXPECT_EQ(Apply(check, CVector(0.7, 0.7, 0)).color, v.secondColor);
   EXPECT_EQ(Apply(check, CVector(0.4, 0.7, 0)).color, v.firstColor);  // cell (1, 0)
   EXPECT_EQ(Apply(check, CVector(0.4, 0.5, 0)).color, v.secondColor);  // cell (1, 1)
   // Cell numbers beyond the integer range still have a parity.
@@ -187,10 +184,8 @@ TEST(CheckTexture, CellsTwistAndUnknownMappings) {
 
   v.mapping = 7;
   check.SetValues(v);
-  s = Apply(check, p);
-  EXPECT_EQ(s.color, CVector(10, 20, 30));
-  EXPECT_EQ(s.filter, CVector(40, 50, 60));
-  EXPECT_EQ(s.reflect, CVector(70, 80, 90));
+  const SurfacePoint s = Apply(check, p);  // leaves every output alone
+  EXPECT_TRUE(s.color == CVector(10, 20, 30) && s.filter == CVector(40, 50, 60) && s.reflect == CVector(70, 80, 90));
 }
 
 TEST(BumpTextures, KnownTiltsAndFlatSurfaces) {
@@ -225,8 +220,7 @@ TEST(BumpTextures, KnownTiltsAndFlatSurfaces) {
     rough.SetValues({0.5, type});
     s = Apply(rough, CVector(0.31, 0.72, -0.4));
     EXPECT_NEAR(s.shadingNormal.Length(), 1.0, 1e-12);
-    EXPECT_GT(s.shadingNormal.z, 0.5);
-    EXPECT_LT(s.shadingNormal.z, 1.0);
+    EXPECT_TRUE(s.shadingNormal.z > 0.5 && s.shadingNormal.z < 1.0);
   }
 }
 
@@ -316,20 +310,28 @@ class BitmapTextureTest : public ::testing::Test {
   ScopedUserInterface scoped_;
 };
 
-TEST_F(BitmapTextureTest, ReadsTheTexelThePointFallsIn) {
+TEST_F(BitmapTextureTest, ReadsTheTexelThePointFallsInAndBumpsFromRed) {
   IBitmapTexture texture;
   IBitmapTexture::Values v = Plane("TILE.BMP");
-  v.filter = true;
+  v.filter = v.bumpNormal = true;
+  v.bumpHeight = 1.0;
   texture.SetValues(v);
   texture.Prepare();
   ASSERT_TRUE(texture.IsLoaded());
   EXPECT_TRUE(ui_.Messages().empty());
   // u picks the column of 4, v the row of 2 counted from the top.
   SurfacePoint s = Apply(texture, PlanePoint(0.8, 0.7));
-  EXPECT_EQ(s.color, CVector(30, 150, 7));
-  EXPECT_EQ(s.filter, CVector(30, 150, 7));
-  EXPECT_EQ(s.reflect, CVector(30, 150, 7));
-  EXPECT_EQ(Apply(texture, PlanePoint(0.3, 0.2)).color, CVector(255, 100, 7));
+  EXPECT_TRUE(s.color == CVector(30, 150, 7) && s.filter == s.color && s.reflect == s.color);
+  // Texel (1, 0) is full red, (0, 1) and (2, 1) below it 0 and 20: with the
+  // identity frame t = y, b = x, and N = (0, 1, 20/255) x (-1, 0.5, 1).
+  s = Apply(texture, PlanePoint(0.3, 0.2));
+  ExpectNear(s.shadingNormal, Unit(CVector(0, 1, 20.0 / 255).Cross(CVector(-1, 0.5, 1))));
+  EXPECT_EQ(s.color, CVector(255, 100, 7));
+  // At column 0, row 1 the steps wrap to column 3 and row 0: red 30 and 255.
+  s = Apply(texture, PlanePoint(0.1, 0.9));
+  const double h1 = 30.0 / 255.0;
+  ExpectNear(s.shadingNormal, Unit(CVector(0, 1, 1 - h1).Cross(CVector(-1, 0.5, -h1))));
+  EXPECT_EQ(s.color, CVector(0, 150, 7));
   // Two repetitions each way: u = 0.8 is 0.6 of its repeat, column 2.
   v.horizontalRepetitions = v.verticalRepetitions = 2;
   texture.SetValues(v);
@@ -340,26 +342,6 @@ TEST_F(BitmapTextureTest, ReadsTheTexelThePointFallsIn) {
   texture.Release();
   EXPECT_EQ(texture.GetBitmap().bgr.capacity(), 0u);
   EXPECT_EQ(Apply(texture, PlanePoint(0.8, 0.7)).color, CVector(10, 20, 30));
-}
-
-TEST_F(BitmapTextureTest, BumpsFromRedAndColoursFromTheOwnTexel) {
-  IBitmapTexture texture;
-  IBitmapTexture::Values v = Plane("TILE.BMP");
-  v.bumpNormal = true;
-  v.bumpHeight = 1.0;
-  texture.SetValues(v);
-  texture.Prepare();
-  ASSERT_TRUE(texture.IsLoaded());
-  // Texel (1, 0) is full red, (0, 1) and (2, 1) below it 0 and 20: with the
-  // identity frame t = y, b = x, and N = (0, 1, 20/255) x (-1, 0.5, 1).
-  SurfacePoint s = Apply(texture, PlanePoint(0.3, 0.2));
-  ExpectNear(s.shadingNormal, Unit(CVector(0, 1, 20.0 / 255).Cross(CVector(-1, 0.5, 1))));
-  EXPECT_EQ(s.color, CVector(255, 100, 7));
-  // At column 0, row 1 the steps wrap to column 3 and row 0: red 30 and 255.
-  s = Apply(texture, PlanePoint(0.1, 0.9));
-  const double h1 = 30.0 / 255.0;
-  ExpectNear(s.shadingNormal, Unit(CVector(0, 1, 1 - h1).Cross(CVector(-1, 0.5, -h1))));
-  EXPECT_EQ(s.color, CVector(0, 150, 7));
 }
 
 // Which files the reader refuses, and why, is the image reader's test.
