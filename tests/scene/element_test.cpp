@@ -1,6 +1,5 @@
-// Scene elements: selection, the element and item records, the class tree
-// with its editing levels, and the top-level items' memory-stream copy and
-// drag routing.
+// Scene elements: the element and item records, the items' editing levels
+// and their memory-stream copy.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +7,6 @@
 #include <vector>
 
 #include "persist/archive.h"
-#include "persist/class_registry.h"
 #include "scene/camera.h"
 #include "scene/drawable.h"
 #include "scene/form_object.h"
@@ -34,27 +32,6 @@ TEST(SceneElementRecords, VersionWordsAndUnknownVersions) {
   EXPECT_EQ(testing::LoadInto(element, ByteWriter().Word(7).Word(0xBEEF).bytes()), 2u);
   EXPECT_EQ(testing::LoadInto(item, ByteWriter().Word(1).Word(9).bytes()), 0u);
   EXPECT_EQ(testing::LoadInto(item, ByteWriter().Word(2).Word(9).bytes()), 2u);
-}
-
-// Streams name these classes, and reading checks what they derive from.
-TEST(SceneElementClasses, AreRegisteredWithTheirBases) {
-  const std::pair<const char*, const char*> classes[] = {
-      {"IDrawable", "CObject"}, {"IRoot", "IDrawable"}, {"IObject", "IRoot"},     {"ICamera", "IRoot"}, {"ILight", "IRoot"},
-      {"IAxis", "IDrawable"},   {"ILayer", "IDrawable"}, {"IPolygon", "IDrawable"}, {"IPoint", "IDrawable"}};
-  for (auto [name, base] : classes) {
-    SCOPED_TRACE(name);
-    const CRuntimeClass* cls = ClassRegistry::Instance().Find(name);
-    ASSERT_NE(cls, nullptr);
-    std::unique_ptr<CObject> made(cls->CreateObject());
-    ASSERT_NE(dynamic_cast<IDrawable*>(made.get()), nullptr);
-    ASSERT_NE(cls->baseClass, nullptr);
-    EXPECT_STREQ(cls->baseClass->className, base);
-  }
-  EXPECT_TRUE(ClassRegistry::Instance().Find("IObList")->IsPersistent());
-  // A layer is a frame in C++ but not in its class record.
-  ILayer layer;
-  EXPECT_NE(dynamic_cast<IAxis*>(&layer), nullptr);
-  EXPECT_FALSE(layer.IsKindOf(RUNTIME_CLASS(IAxis)));
 }
 
 TEST(SceneElementClasses, EditingLevelsOfTheItems) {
@@ -130,34 +107,6 @@ TEST(SceneItemDuplicate, GivesAnIndependentEqualCopyThroughTheCopyRecord) {
 TEST(SceneItemDuplicate, RefusesAClassWithoutAFactory) {
   ScnTransientItem item;
   EXPECT_THROW(item.Duplicate(), CNotSupportedException);
-}
-
-// Records which drag operation the defaults end up in.
-class ScnDragRecorder : public IRoot {
- public:
-  std::vector<std::string> calls;
-  void MoveElement(int, IDrawable&, const CVector&, int) override { calls.push_back("move"); }
-  void RotateElement(int, IDrawable&, const CVector&, int) override { calls.push_back("rotate"); }
-  void ScaleElement(int, IDrawable&, const CVector&, int) override { calls.push_back("scale"); }
-  void SetPosition(const CVector& p) override { placed = p; }
-  CVector placed;
-};
-
-TEST(SceneItemDefaults, RepeatsAndEndsOfDragsRouteToThePlainOperations) {
-  ScnDragRecorder item;
-  IDrawable element;
-  CVector v(1, 2, 3);
-  item.MoveElementAgain(0, element, v, 0);
-  item.EndMoveElement(0, element, v, 0);
-  item.RotateElementAgain(0, element, v, 0);
-  item.EndRotateElement(0, element, v, 0);
-  item.ScaleElementAgain(0, element, v, 0);
-  item.EndScaleElement(0, element, v, 0);
-  // An item that only moves answers rotation drags by moving.
-  EXPECT_EQ(item.calls, (std::vector<std::string>{"move", "move", "move", "move", "scale", "scale"}));
-
-  item.PlaceAt(v, 100);
-  EXPECT_EQ(item.placed, v);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Forms: world geometry, normals and bounds, the editing levels and their
-// operations (add, detach, drag, weld, join, validate), clones and copies.
+// Forms: normals and bounds, the editing operations, clones and copies.
 #include "scene/form_object.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "form_fixtures.h"
-#include "scene/property_editor.h"
 #include "ui/recording_ui.h"
 
 namespace brevoxa {
@@ -59,36 +57,6 @@ TEST(FormGeometry, VertexNormalsAndBounds) {
   ExpectNear(cube->GetWorldBounds().max, {10, 22, 32});
 }
 
-TEST(FormLevels, QueriesFollowTheSelection) {
-  auto cube = MakeCube();
-  IObject& f = *cube;
-  EXPECT_EQ(f.GetLevelList(kRootLevel)->GetHead(), &f.GetFrame());
-  EXPECT_FALSE(f.CanApply(kPointLevel, kRootLevel));
-  f.Select(true);
-  EXPECT_TRUE(f.CanApply(kLayerLevel, kRootLevel));
-  EXPECT_FALSE(f.CanApply(kPolygonLevel, kLayerLevel));
-
-  f.GetPoints().SelectItem(PointsOf(f)[3], true);
-  EXPECT_FALSE(f.HasMultipleSelection(kPointLevel));
-  f.GetPoints().SelectItem(PointsOf(f)[5], true);
-  EXPECT_TRUE(f.HasMultipleSelection(kPointLevel));
-
-  // A selected layer stands first, so the polygon level edits "Sides".
-  f.GetLayers().SelectItem(LayersOf(f)[1], true);
-  EXPECT_TRUE(f.CanApply(kPolygonLevel, kLayerLevel));
-  EXPECT_EQ(f.GetLevelList(kPolygonLevel)->GetCount(), 4u);
-  EXPECT_FALSE(f.HasSelection(kPolygonLevel));
-  IObList& sides = f.GetFirstLayer()->GetPolygons();
-  sides.SelectItem(sides.GetTail(), true);
-  EXPECT_TRUE(f.HasSelection(kPolygonLevel));
-  for (int target = 0; target < 4; ++target) EXPECT_TRUE(f.CanApply(target, kPolygonLevel));
-
-  IObject master;
-  f.SetCloneMaster(&master);
-  EXPECT_TRUE(f.IsLinked());
-  EXPECT_FALSE(f.CanApply(kPointLevel, kPolygonLevel));
-}
-
 TEST(FormAdding, NewElementsTakeTheFrameOriginsDepth) {
   IObject form;
   form.GetFrame().SetPosition({0, 0, 7});
@@ -116,12 +84,6 @@ TEST(FormAdding, NewElementsTakeTheFrameOriginsDepth) {
   EXPECT_EQ(building->GetPointCount(), 2u);
   EXPECT_EQ(form.GetPoints().GetCount(), 2u);
   EXPECT_NE(building->IsSelected(), 0);
-  // A polygon the form does not hold starts a new one.
-  IPolygon stale;
-  IPolygon* other = &stale;
-  form.AddElementAt({20, 20, 0}, kPolygonLevel, other, view);
-  EXPECT_NE(other, &stale);
-  EXPECT_EQ(form.GetFirstLayer()->GetPolygons().GetCount(), 2u);
 
   // Front view: the depth is x; a form without layers gets one.
   IObject front;
@@ -150,19 +112,6 @@ TEST(FormDetach, EachLevelMovesItsSelectionOutWithTheCounts) {
   EXPECT_EQ(sides->GetPolygons().GetSelectedCount(), 0);
   EXPECT_EQ(cube->GetFirstLayer()->GetPolygons().GetCount(), 1u);
   taken.DeleteAll();
-
-  cube->GetLayers().SelectItem(sides, true);
-  cube->DetachSelection(kLayerLevel, taken);
-  EXPECT_EQ(taken.GetHead(), sides);
-  EXPECT_EQ(cube->GetLayers().GetSelectedCount(), 0);
-  taken.DeleteAll();
-
-  IObList& caps = cube->GetFirstLayer()->GetPolygons();
-  caps.SelectItem(caps.GetHead(), true);
-  cube->DetachSelection(kPolygonLevel, taken);
-  EXPECT_EQ(caps.GetSelectedCount(), 0);
-  EXPECT_FALSE(cube->AreBoundsValid());
-  taken.DeleteAll();
 }
 
 TEST(FormDrag, EndsKeepLocalAndWorldInStep) {
@@ -188,19 +137,10 @@ TEST(FormDrag, EndsKeepLocalAndWorldInStep) {
   EXPECT_EQ(marked, 3);
   cube->ClearPointMarks(kPointLevel);
   EXPECT_FALSE(PolygonsOf(*LayersOf(*cube)[1])[1]->IsMarked());
-  // A point's scale slot is its local position; rotating turns it.
+  // A point's scale slot is its local position.
   cube->EndScaleElement(kPointLevel, *p, {1, 0, 0}, 1);
   ExpectNear(p->world, {2, 1, 1});
-  cube->EndRotateElement(kPointLevel, *p, {0, 0, 90}, 1);
-  ExpectNear(p->local, {0, 1, 0});
   ExpectWorldFollowsLocal(*cube);
-
-  // Level 2: the layer's local values follow its world values.
-  ILayer* layer = LayersOf(*cube)[0];
-  cube->EndMoveElement(kLayerLevel, *layer, {1, 0, 1}, 1);
-  cube->EndScaleElement(kLayerLevel, *layer, {3, 3, 3}, 1);
-  ExpectNear(layer->GetLocalPosition(), {0, -1, 0});
-  ExpectNear(layer->GetLocalScale(), {3, 3, 3});
 }
 
 TEST(FormValidate, NonPlanarPolygonsLeaveTheFirstLayer) {
@@ -266,25 +206,6 @@ TEST(FormJoin, GeometryMovesIntoTheOtherFrameUnchangedInTheWorld) {
   ExpectNear(LayersOf(target)[1]->GetPosition(), layerWorld);
 }
 
-TEST(FormCopies, DuplicateIsIndependentAndCountsNoClones) {
-  auto cube = MakeCube();
-  cube->AddClone();
-  std::unique_ptr<IRoot> copy = cube->Duplicate();
-  auto* form = dynamic_cast<IObject*>(copy.get());
-  ASSERT_NE(form, nullptr);
-  EXPECT_EQ(form->GetDescription(), "A unit cube");
-  EXPECT_EQ(form->GetCloneCount(), 0);
-  auto original = PointsOf(*cube), copied = PointsOf(*form);
-  ASSERT_EQ(copied.size(), 8u);
-  // Shared points stay shared within the copy.
-  EXPECT_EQ(VerticesOf(*PolygonsOf(*LayersOf(*form)[1])[0])[0], copied[0]);
-
-  copied[0]->local = {9, 9, 9};
-  LayersOf(*form)[0]->GetPolygons().DeleteAll();
-  EXPECT_EQ(original[0]->local, CVector(0, 0, 0));
-  EXPECT_EQ(cube->GetPolygonCount(), 6u);
-}
-
 TEST(FormClones, RefreshFromTheMasterAndCopiesOfAClone) {
   auto master = MakeCube();
   IObject clone;
@@ -307,25 +228,6 @@ TEST(FormClones, RefreshFromTheMasterAndCopiesOfAClone) {
   EXPECT_EQ(form->GetMasterId(), 0u);
   form->SetCloneMaster(form);
   EXPECT_FALSE(form->IsClone());
-
-}
-
-// Records what the point dialog was shown.
-class PointDialog : public IPropertyEditor {
- public:
-  bool EditPoint(IPoint&, int polygons, int layers) override {
-    shown = {polygons, layers};
-    return true;
-  }
-  std::vector<int> shown;
-};
-
-TEST(FormProperties, PointDialogCountsItsUsers) {
-  auto cube = MakeCube();
-  PointDialog dialog;
-  EXPECT_TRUE(cube->EditElementProperties(kPointLevel, *PointsOf(*cube)[0], dialog));
-  EXPECT_EQ(dialog.shown, (std::vector<int>{3, 2}));
-  EXPECT_FALSE(cube->EditElementProperties(kLayerLevel, *LayersOf(*cube)[0], dialog));
 }
 
 }  // namespace

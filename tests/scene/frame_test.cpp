@@ -1,4 +1,4 @@
-// Frames: the matrices and their order, the parent rules and the record.
+// Frames: the matrices and their order, and the parent rules.
 #include "scene/axis.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <random>
 
 #include "form_fixtures.h"
-#include "support/bytes.h"
 #include "support/recording_surface.h"
 
 namespace brevoxa {
@@ -87,22 +86,6 @@ TEST(FrameParents, AttachComposesAndDetachUndoesIt) {
     ExpectNear(child.GetLocalRotation(), r);
     ExpectNear(child.GetLocalScale(), s, 1e-12);
   }
-}
-
-TEST(FrameRecord, WorldValuesFirstAndMatricesRebuilt) {
-  IAxis frame;
-  frame.SetPosition({1, 2, 3});
-  frame.SetRotation({30, 40, 50});
-  frame.SetLocalPosition({-1, -2, -3});
-  auto bytes = testing::Store([&](CArchive& ar) { frame.Serialize(ar); });
-  // Version, element record, six vectors starting with the world position.
-  ASSERT_EQ(bytes.size(), 2u + 2u + 6 * 24u);
-  EXPECT_EQ(bytes[4 + 7], 0x3F);  // the high byte of 1.0
-
-  IAxis loaded;
-  testing::Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
-  EXPECT_EQ(testing::StoreOf(loaded), bytes);
-  EXPECT_EQ(loaded.LocalToWorld({1, 1, 1}), frame.LocalToWorld({1, 1, 1}));
 }
 
 }  // namespace

@@ -43,8 +43,7 @@ bool Regenerating() {
   return flag != nullptr && std::string(flag) == "1";
 }
 
-// Storing a workspace writes its form files: they go to a folder that lives
-// as long as the writing.
+// Storing a workspace writes its form files to a folder of their own.
 Bytes Stored(Workspace& ws) {
   testing::TempDir store;
   ScopedObjectStore scope(store.path().string());
@@ -72,21 +71,14 @@ const Bytes kDefaultLinks = ByteWriter().Byte(10).Chars("RENDER.RDR").Byte(12).C
 // with no camera.
 Bytes ViewRecord(uint16_t version) {
   ByteWriter w;
-  w.Word(version);
-  w.Word(3).Byte(IViewTran::right).Word(0);
-  Bytes tran = Concat(w.bytes(), testing::Store([](CArchive& ar) { ar << 1.0 << 2.0 << 50.0 << 500.0; }));
-  ByteWriter rest;
-  rest.Byte(1).Word(0).Word(0).Word(300).Word(200).Byte(0);
-  tran = Concat(tran, rest.bytes());
-  tran = Concat(tran, testing::Store([](CArchive& ar) { ar << 10.0; }));
-  ByteWriter placement;
-  if (version >= 2) placement.Byte(4).Chars("Side");
-  if (version == 1) {
-    for (int i = 0; i < 11; ++i) placement.Word(static_cast<uint16_t>(i == 0 ? 22 : 100 * i));
-  } else {
-    for (int i = 0; i < 11; ++i) placement.Dword(static_cast<uint32_t>(i == 0 ? 44 : 100 * i));
+  w.Word(version).Word(3).Byte(IViewTran::right).Word(0).Double(1).Double(2).Double(50).Double(500);
+  w.Byte(1).Word(0).Word(0).Word(300).Word(200).Byte(0).Double(10);
+  if (version >= 2) w.Byte(4).Chars("Side");
+  for (int i = 0; i < 11; ++i) {
+    if (version == 1) w.Word(static_cast<uint16_t>(i == 0 ? 22 : 100 * i));
+    else w.Dword(static_cast<uint32_t>(i == 0 ? 44 : 100 * i));
   }
-  return Concat(tran, placement.bytes());
+  return w.bytes();
 }
 
 // The files of the committed corpus, by name.
@@ -180,9 +172,7 @@ std::map<std::string, Bytes> GenerateFormCorpus() {
 
 void WriteCorpus(const std::filesystem::path& dir, const std::map<std::string, Bytes>& files) {
   std::filesystem::create_directories(dir);
-  for (const auto& [name, bytes] : files) {
-    testing::WriteFile(dir / name, bytes);
-  }
+  for (const auto& [name, bytes] : files) testing::WriteFile(dir / name, bytes);
 }
 
 // Each committed "ok-current-" fixture reads and saves back to its own bytes.
