@@ -41,6 +41,7 @@ using testing::ByteWriter;
 using testing::Bytes;
 using testing::LoadInto;
 using testing::StoreOf;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The record up to and including the texture count.
 ByteWriter Head(uint16_t version, const MaterialSettings& s, uint16_t textures) {
@@ -63,13 +64,9 @@ struct MaterialTraits {
   static Bytes Record(uint16_t version, const Settings& s) { return Head(version, s, 0).bytes(); }
   static std::vector<uint16_t> UnknownVersions() { return {0, 2, 0xFFFF}; }
   static std::vector<void (*)(Settings&)> Refused() {
-    return {
-        [](Settings& s) { s.hardness = 0.0; },
-        [](Settings& s) { s.hardness = 30001.0; },
-        [](Settings& s) { s.hardness = std::numeric_limits<double>::quiet_NaN(); },
-        [](Settings& s) { s.indexOfRefraction = 100.5; },
-        [](Settings& s) { s.filter.y = -0.5; },
-    };
+    return {[](Settings& s) { s.hardness = 0.0; }, [](Settings& s) { s.hardness = 30001.0; },
+            [](Settings& s) { s.hardness = kNaN; }, [](Settings& s) { s.indexOfRefraction = 100.5; },
+            [](Settings& s) { s.filter.y = -0.5; }};
   }
 };
 
@@ -137,7 +134,8 @@ TEST(MaterialDoc, EveryTextureKindSurvivesARoundTripInNameOrder) {
   add(std::make_unique<IGraniteTexture>(), IGraniteTexture::Values{{30, 60, 90}});
   add(std::make_unique<IWoodRangeTexture>(), IColorMapTexture::Values{0.75, map});
   add(std::make_unique<IRoughnessTexture>(), IRoughnessTexture::Values{0.125, IRoughnessTexture::kUseTurbulence});
-  add(std::make_unique<IColorRangeTexture>(), IColorRangeTexture::Values{0.3, map, IColorRangeTexture::kSpheresAtOrigin});
+  add(std::make_unique<IColorRangeTexture>(),
+      IColorRangeTexture::Values{0.3, map, IColorRangeTexture::kSpheresAtOrigin});
   const Bytes bytes = StoreOf(doc);
   const std::vector<std::string> sorted = {"Bitmap STONE.TGA", "Checkerboard", "Clouds",       "Color Range",
                                            "Granite",          "Marble",       "Radial Wave",  "Rolling Bumps",
@@ -241,7 +239,7 @@ TEST(MaterialSurface, EachChannelSumsItsTexturesClampedOrKeepsTheMaterialsValue)
 
   // A colour that is no number never reaches the renderer as one.
   ColorMap broken;
-  for (int i : {0, 20}) broken.SetSegment(i, ColorMapSegment::solid, {std::numeric_limits<double>::quiet_NaN(), 300, -5});
+  for (int i : {0, 20}) broken.SetSegment(i, ColorMapSegment::solid, {kNaN, 300, -5});
   auto range = std::make_unique<IColorRangeTexture>();
   range->SetValues({0.0, broken, IColorRangeTexture::kXYPlanes});
   CMaterialDoc nan;
@@ -278,9 +276,7 @@ TEST(MaterialLink, PreparesEveryTextureInOrderAndReleasesThemAndACorruptFileGive
   {
     IMaterialLink link;
     link.Open();
-    auto* doc = dynamic_cast<CMaterialDoc*>(link.GetLinkedDocument());
-    ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->Settings(), Custom());
+    EXPECT_EQ(dynamic_cast<CMaterialDoc&>(*link.GetLinkedDocument()).Settings(), Custom());
     EXPECT_EQ(RecordingTexture::Log(), (std::vector<std::string>{"prepare B", "prepare A"}));
     link.Open();  // opening again releases, as destroying an open link does
   }
@@ -320,15 +316,10 @@ struct EnvironmentTraits {
   }
   static std::vector<uint16_t> UnknownVersions() { return {0, 2, 0xFFFF}; }
   static std::vector<void (*)(Settings&)> Refused() {
-    return {
-        [](Settings& s) { s.shellSize = 0.0; },
-        [](Settings& s) { s.stars = 100.5; },
-        [](Settings& s) { s.poleTension = 0.0; },
-        [](Settings& s) { s.fogOccludedPerUnit = std::numeric_limits<double>::quiet_NaN(); },
-        [](Settings& s) { s.ambientLight.y = std::numeric_limits<double>::quiet_NaN(); },
-        [](Settings& s) { s.negativePole.z = 256.0; },
-        [](Settings& s) { s.horizon.x = -1.0; },
-    };
+    return {[](Settings& s) { s.shellSize = 0.0; },         [](Settings& s) { s.stars = 100.5; },
+            [](Settings& s) { s.poleTension = 0.0; },       [](Settings& s) { s.fogOccludedPerUnit = kNaN; },
+            [](Settings& s) { s.ambientLight.y = kNaN; },   [](Settings& s) { s.negativePole.z = 256.0; },
+            [](Settings& s) { s.horizon.x = -1.0; }};
   }
 };
 

@@ -20,7 +20,7 @@ namespace {
 uint64_t Fingerprint(const IGradientNoise& noise) {
   uint64_t h = 1469598103934665603ull;
   auto mix = [&](auto value) {
-    for (size_t i = 0; i < sizeof value; ++i) h = (h ^ reinterpret_cast<const unsigned char*>(&value)[i]) * 1099511628211ull;
+    for (size_t i = 0; i < sizeof value; ++i) h = (h ^ reinterpret_cast<uint8_t*>(&value)[i]) * 1099511628211ull;
   };
   for (int i = 0; i < IGradientNoise::kTableSize; ++i) mix(int32_t{noise.GetPermutation(i)});
   for (int i = 0; i < IGradientNoise::kTableSize; ++i)

@@ -286,8 +286,6 @@ TEST(TextureRecords, OtherVersionsReadNothingMoreAndKeepTheValues) {
   }
 }
 
-// --- The image texture ---
-
 class BitmapTextureTest : public ::testing::Test {
  protected:
   // A 4 x 2 bottom-up BMP: red is 10 x but full in texel (1, 0), green 100 + 50 y.
@@ -366,8 +364,6 @@ TEST_F(BitmapTextureTest, MissingAndCorruptImagesLeaveItInert) {
     EXPECT_EQ(s.shadingNormal, CVector(0, 0, 1));
   }
 }
-
-// --- Colour maps ---
 
 const CVector kBlack(0, 0, 0);
 const CVector kRed(255, 0, 0);

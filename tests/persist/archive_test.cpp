@@ -143,11 +143,11 @@ TEST(ArchiveFailures, NameTheirCause) {
       {"fields fail", Store([&](CArchive& ar) { ar.WriteObject(&parent); }), ReadAndDrop, A::badSchema},
       {"nesting", deep.bytes(), ReadAndDrop, A::badIndex},
       {"second 16-bit mark", ByteWriter().Byte(0xFF).Word(0xFFFE).Byte(0xFF).Word(0xFFFE).bytes(), string, A::generic},
-      {"16-bit length past the data", ByteWriter().Byte(0xFF).Word(0xFFFE).Byte(0xFF).Word(0xFFFF).Dword(1u << 31).bytes(),
+      {"16-bit length too long", ByteWriter().Byte(0xFF).Word(0xFFFE).Byte(0xFF).Word(0xFFFF).Dword(1u << 31).bytes(),
        string, A::endOfFile},
   };
   for (const auto& c : cases) EXPECT_EQ(LoadCause(c.bytes, c.read), c.cause) << c.what;
-  EXPECT_THROW(Load(leafTwice, [](CArchive& ar) { ar.ReadObject(RUNTIME_CLASS(TestTransient)); }), CNotSupportedException);
+  EXPECT_THROW(Load(leafTwice, [](CArchive& a) { a.ReadObject(RUNTIME_CLASS(TestTransient)); }), CNotSupportedException);
   TestTransient transient;
   EXPECT_THROW(Store([&](CArchive& ar) { ar.WriteObject(&transient); }), CNotSupportedException);
   CMemFile file;

@@ -170,7 +170,7 @@ TEST_F(DefaultStore, PreviewsRenderTheScratchMaterialUnderTheScratchSky) {
     EXPECT_EQ(ws->GetEnvironmentLink().GetFileName(), "PREV.ENV");
     EXPECT_EQ(ws->GetRenderLink().GetFileName(), "PREVIEW.RDR");
     for (IObject* form : Items<IObject>(ws->GetItems()))
-      for (ILayer* layer : Items<ILayer>(form->GetLayers())) EXPECT_EQ(layer->GetMaterial().GetFileName(), "PREVIEW.MAT");
+      for (ILayer* l : Items<ILayer>(form->GetLayers())) EXPECT_EQ(l->GetMaterial().GetFileName(), "PREVIEW.MAT");
   }
   EXPECT_EQ(LoadDocument<CEnvironment>("PREVBLK.ENV")->Settings().horizon, CVector(0, 0, 0));
   EXPECT_EQ(LoadDocument<CEnvironment>("PREVWHT.ENV")->Settings().horizon, CVector(255, 255, 255));
