@@ -1,5 +1,4 @@
-// What the command-line tests share: a command's exit code and output, run
-// in-process or as the real program, and files read whole as text.
+// A command's exit code and output, run in-process or as the real program.
 #pragma once
 
 #include <sys/wait.h>
@@ -33,8 +32,7 @@ CommandRun Capture(Run run) {
   return {code, out.str(), err.str()};
 }
 
-// brevoxa-cli run by the shell with the arguments (quoted as the shell
-// needs), no input, and its output caught in files in the folder.
+// brevoxa-cli run by the shell (arguments quoted for it), without input.
 inline CommandRun RunProgram(const std::filesystem::path& folder, const std::string& args,
                              const std::string& environment = "") {
   const std::string out = (folder / "stdout.txt").string(), err = (folder / "stderr.txt").string();
