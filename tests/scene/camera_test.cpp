@@ -34,8 +34,6 @@ bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y
 TEST(CameraFrame, PlaceAtLooksAlongMinusXWithZUp) {
   ICamera camera;
   camera.PlaceAt({0, 0, 0}, 100);
-  ExpectNear(camera.GetTarget(), {-25, 0, 0});
-  ExpectNear(camera.GetUpPoint(), {0, 0, 100.0 / 12});
   ExpectNear(camera.GetDirection(), {-1, 0, 0});
   ExpectNear(camera.GetUp(), {0, 0, 1});
   ExpectNear(camera.GetRight(), {0, 1, 0});
@@ -47,7 +45,6 @@ TEST(CameraFrame, PlaceAtLooksAlongMinusXWithZUp) {
   // Placed elsewhere the frame is the same; only the origin moves. Camera
   // coordinates are right (+Y here), up (+Z) and depth.
   camera.PlaceAt({10, 0, 0}, 40);
-  ExpectNear(camera.GetTarget(), {0, 0, 0});
   ExpectNear(camera.ToCamera({8, 2, 3}), {2, 3, 2});
   ExpectNear(camera.ToCamera({12, 0, 0}), {0, 0, -2});
 }
@@ -99,11 +96,7 @@ TEST(ItemClipboard, CamerasAndLightsCopyTheirRecordAsKindOne) {
 TEST(ItemEditing, SelectionGoesThroughTheFirstHandle) {
   ICamera camera;
   ILight light;
-  const struct {
-    IRoot* item;
-    IDrawable* handle;
-    size_t handles;
-  } rows[] = {{&camera, &camera.Eye(), 3u}, {&light, &light.Handle(), 1u}};
+  const struct { IRoot* item; IDrawable* handle; size_t handles; } rows[] = {{&camera, &camera.Eye(), 3u}, {&light, &light.Handle(), 1u}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.item->GetRuntimeClass()->className);
     IObList& handles = *row.item->GetLevelList(0);
@@ -130,58 +123,30 @@ TEST(ItemEditing, DragsMoveAHandleAndTheCameraFrameFollowsAtTheEnd) {
   ExpectNear(camera.GetRight(), {1, 0, 0});
   camera.EndMoveElement(0, camera.Eye(), {0, 0, -5}, 5);
   ExpectNear(camera.ToCamera({0, 0, -5}), {0, 0, 0});
-  EXPECT_EQ(camera.GetElementName(0, camera.Eye()), "CAMERAX");
 
   ILight light;
-  light.SetName("Lht1");
   light.MoveElement(0, light.Handle(), {1, 2, 3}, 5);
   EXPECT_EQ(light.GetPosition(), CVector(1, 2, 3));
-  light.SetPosition({7, 8, 9});
-  EXPECT_EQ(light.Handle().GetPosition(), CVector(7, 8, 9));
-  EXPECT_EQ(light.GetElementName(0, light.Handle()), "Lht1");
 }
 
 class FakeEditor : public IPropertyEditor {
  public:
   CameraProperties answer;
-  std::string refusal;
-  bool EditCamera(ICamera& camera) override {
-    EXPECT_EQ(camera.GetProperties().name, camera.GetName());
-    if (auto message = answer.Check()) {
-      refusal = *message;
-      return false;
-    }
-    return camera.SetProperties(answer);
-  }
-  bool EditLight(ILight& light) override {
-    light.SetColour({10, 20, 30});
-    return true;
-  }
+  bool EditCamera(ICamera& camera) override { return camera.SetProperties(answer); }
 };
 
-TEST(ItemProperties, RangesRefuseAndTheEditorTakesOnlyAcceptedValues) {
-  const std::string refusal = "Please enter a number between 0.1 and 30000.";
+TEST(ItemProperties, RangesRefuseAndOnlyAcceptedValuesAreTaken) {
   EXPECT_FALSE(CameraProperties({"Cam", 0.1, 30000}).Check().has_value());
-  EXPECT_EQ(CameraProperties({"Cam", 0.1, 30000.5}).Check(), refusal);
-
+  EXPECT_EQ(CameraProperties({"Cam", 0.1, 30000.5}).Check(), "Please enter a number between 0.1 and 30000.");
   ICamera camera;
   FakeEditor editor;
   editor.answer = {"Wide", 20, 2.5};
   EXPECT_TRUE(camera.EditProperties(editor));
-  EXPECT_EQ(camera.GetName(), "Wide");
-  EXPECT_EQ(camera.GetViewPlaneWidth(), 20);
   EXPECT_EQ(camera.GetViewPlaneDistance(), 2.5);
-
   editor.answer = {"Bad", 0.09, 2.5};
   EXPECT_FALSE(camera.EditProperties(editor));
-  EXPECT_EQ(editor.refusal, refusal);
-  EXPECT_FALSE(camera.SetProperties(editor.answer));
   EXPECT_EQ(camera.GetName(), "Wide");
   EXPECT_EQ(camera.GetViewPlaneWidth(), 20);
-
-  ILight light;
-  EXPECT_TRUE(light.EditProperties(editor));
-  EXPECT_EQ(light.GetColour(), CVector(10, 20, 30));
 }
 
 }  // namespace

@@ -99,8 +99,6 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
   IViewTran front, top;
   SetUpParallel(front, IViewTran::front);
   SetUpParallel(top, IViewTran::top);
-  // The camera view's eye is at (0, -50, 0) looking along +Y, view plane 10
-  // ahead: camera (x, y, z) lands at (100 + 200 x / z, 50 - 200 y / z).
   CameraView cv;
   IViewTran& seen = cv.view;
 

@@ -34,22 +34,6 @@ TEST(SceneElementRecords, VersionWordsAndUnknownVersions) {
   EXPECT_EQ(testing::LoadInto(item, ByteWriter().Word(2).Word(9).bytes()), 2u);
 }
 
-TEST(SceneElementClasses, EditingLevelsOfTheItems) {
-  const struct {
-    std::unique_ptr<IRoot> item;
-    std::vector<std::string> levels;
-  } rows[] = {{std::make_unique<IObject>(), {"Form", "Point", "Layer", "Polygon"}},
-              {std::make_unique<ICamera>(), {"Camera"}}, {std::make_unique<ILight>(), {"Light"}},
-              {std::make_unique<IRoot>(), {}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.item->GetRuntimeClass()->className);
-    EXPECT_EQ(row.item->IsForm(), row.levels.size() == 4);
-    ASSERT_EQ(row.item->GetLevelCount(), static_cast<int>(row.levels.size()));
-    for (int level = 0; level < row.item->GetLevelCount(); ++level) EXPECT_EQ(row.item->GetLevelName(level), row.levels[level]);
-    EXPECT_EQ(row.item->GetLevelName(row.item->GetLevelCount()), "");
-  }
-}
-
 // --- Top-level items ---
 
 // A header in its normal record, a body only in the copy record, as a form

@@ -66,9 +66,8 @@ inline std::vector<ILayer*> LayersOf(const IObject& form) { return ElementsOf<IL
 inline std::vector<IPolygon*> PolygonsOf(const ILayer& layer) { return ElementsOf<IPolygon>(layer.GetPolygons()); }
 inline std::vector<IPoint*> VerticesOf(const IPolygon& polygon) { return ElementsOf<IPoint>(polygon.GetPoints()); }
 
-// A unit cube of eight shared points: layer "Caps" holds the bottom and top
-// faces, layer "Sides" the four sides, so every point stands in polygons of
-// both layers. The form frame is moved, turned and scaled.
+// A unit cube of eight shared points: layer "Caps" holds the bottom and top,
+// "Sides" the four sides. The form frame is moved, turned and scaled.
 inline std::unique_ptr<IObject> MakeCube() {
   auto form = std::make_unique<IObject>();
   form->SetName("Cube");
@@ -101,9 +100,8 @@ inline void SetUpParallel(IViewTran& view, int type) {
   view.SetCentre(0, 0);
 }
 
-// A camera at (0, -50, 0) looking along +Y with Z up, view plane 10 units
-// ahead and 10 wide, in a 200 x 100 view: f = 200, so camera coordinates
-// (x, y, z) land at (100 + 200 x / z, 50 - 200 y / z).
+// A camera at (0, -50, 0) looking along +Y with Z up in a 200 x 100 view:
+// camera coordinates (x, y, z) land at (100 + 200 x / z, 50 - 200 y / z).
 struct CameraView {
   CameraView() {
     camera.SetPosition({0, -50, 0});
