@@ -93,24 +93,6 @@ TEST(ItemClipboard, CamerasAndLightsCopyTheirRecordAsKindOne) {
   EXPECT_FALSE(camera.CanPaste(1, 1));
 }
 
-TEST(ItemEditing, SelectionGoesThroughTheFirstHandle) {
-  ICamera camera;
-  ILight light;
-  const struct { IRoot* item; IDrawable* handle; size_t handles; } rows[] = {{&camera, &camera.Eye(), 3u}, {&light, &light.Handle(), 1u}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.item->GetRuntimeClass()->className);
-    IObList& handles = *row.item->GetLevelList(0);
-    ASSERT_EQ(handles.GetCount(), row.handles);
-    EXPECT_EQ(handles.GetHead(), row.handle);
-    EXPECT_EQ(row.item->Select(true), 1);
-    EXPECT_EQ(row.item->Select(true), 0);
-    // The item reports the handle's state, so the scene list can count it.
-    EXPECT_NE(row.handle->IsSelected(), 0);
-    EXPECT_EQ(handles.GetSelectedCount(), 1);
-    EXPECT_EQ(row.item->Select(false), -1);
-  }
-}
-
 TEST(ItemEditing, DragsMoveAHandleAndTheCameraFrameFollowsAtTheEnd) {
   ICamera camera;
   camera.PlaceAt({0, 0, 0}, 100);

@@ -1,7 +1,4 @@
-// What the editing objects draw: cameras, lights, frames, polygons, the
-// default handle and forms at their levels, in parallel and camera views.
-// Each row draws on a fresh recording surface and compares the calls in
-// order with a compact record.
+// What the editing objects draw, row by row, as a compact record of the calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,10 +40,8 @@ char BrushLetter(const Brush& brush) {
   return '?';
 }
 
-// The calls in order: a line "x1,y1>x2,y2" and its pen's letter, a rectangle
-// "[l,t,r,b]" and its pen's and brush's letters, a text "s@x,y"; "~" first
-// when the call inverts; "-" when the tools were set but nothing drawn.
-// Drawing must leave the surface's state as it found it.
+// The calls: "x1,y1>x2,y2" and the pen, "[l,t,r,b]" with pen and brush, text
+// "s@x,y"; "~" when inverting; "-" when tools were set but nothing drawn.
 std::string Trace(const std::function<void(IDrawSurface&)>& draw, size_t* lines = nullptr) {
   RecordingSurface surface;
   draw(surface);
@@ -71,8 +66,7 @@ std::string Trace(const std::function<void(IDrawSurface&)>& draw, size_t* lines 
   return out;
 }
 
-// For drawings too long to spell out: the count of each kind, the texts, and
-// the extent of the lines from the given call on.
+// For long drawings: counts, texts and the extent of the lines from call `from`.
 std::string Summary(const std::function<void(IDrawSurface&)>& draw, size_t from = 0) {
   RecordingSurface surface;
   draw(surface);
@@ -94,8 +88,7 @@ std::string Summary(const std::function<void(IDrawSurface&)>& draw, size_t from 
 }
 
 TEST(Drawing, EachEditingObjectInEachKindOfView) {
-  // Parallel views 200 x 100 pixels over 100 units: the origin at (100, 50).
-  // Front: +Y right, +Z up. Top: +X down, +Y right.
+  // 200 x 100 pixels over 100 units, origin at (100, 50); Top: +X down, +Y right.
   IViewTran front, top;
   SetUpParallel(front, IViewTran::front);
   SetUpParallel(top, IViewTran::top);
@@ -137,8 +130,7 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
   culled.SetRemoveBackFaces(true);
   culledFront.SetRemoveBackFaces(true);
 
-  // The default handle, a point's: world (0, 10, 5) in a Front view
-  // 150 high is pixel (120, 65).
+  // The default handle: world (0, 10, 5) in a Front view 150 high is (120, 65).
   IViewTran tall;
   SetUpParallel(tall, IViewTran::front);
   tall.SetClientRect(0, 0, 200, 150);
@@ -147,8 +139,7 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
   IPoint far;
   far.world = {0, 1e300, -1e300};
 
-  // The cube unturned, so that its corners fall on whole pixels; the box
-  // covers world x 10..12 (down from pixel 70) and y 20..22 (right from 140).
+  // The cube unturned: its box covers pixels x 140.., y 70.. in Top.
   auto cube = MakeCube();
   cube->GetFrame().SetRotation({0, 0, 0});
   cube->UpdateWorldGeometry();
@@ -175,26 +166,21 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
     std::function<std::string()> drawn;
     std::string expected;
   } rows[] = {
-      // Cameras: grey lines to the target and the up point, then the labels;
-      // rubber bands invert and write none. The handles are the three points,
-      // the eye red when selected.
+      // Cameras: grey lines and labels; bands invert without labels; eye red when selected.
       {"camera", D(camera, front, 1),
        "100,50>140,50g 100,50>100,30g C@100,50 *@140,50 U@100,30"},
       {"camera band", D(camera, front, 2), "~100,50>140,50g ~100,50>100,30g"},
       {"camera handles",
        H(camera, front, 1, true),
        "[98,48,103,53]rR [138,48,143,53]kK [98,28,103,33]kK"},
-      // In a camera view the line to a target behind the eye is cut at the
-      // view plane and its label skipped; the viewing camera never draws
-      // itself, and handles are never drawn there.
+      // Camera views cut lines behind the eye; no self-drawing and no handles there.
       {"camera seen", D(across, seen, 1), "120,50>200,50g 120,50>120,10g C@120,50 U@120,10"},
       {"viewing camera", D(cv.camera, seen, 1), ""},
       // Lights: six arms about the position; +X is down in Top.
       {"light", D(light, top, 1), "140,70>140,70k 140,70>140,70k 140,86>140,76k 140,54>140,64k 156,70>146,70k 124,70>134,70k"},
       {"light seen", D(centred, seen, 1), "100,18>100,38k 100,82>100,62k 132,50>112,50k 68,50>88,50k 100,50>100,50k 100,50>100,50k"},
       {"light behind the eye", D(behind, seen, 1), "-"},
-      // Frames: three black axes, each labelled at its end; the inverting
-      // modes, and 10 repeating one, draw no labels.
+      // Frames: labelled axes; inverting and repeating modes draw no labels.
       {"frame", D(frame, front, 1),
        "100,50>100,50k x@100,50 100,50>120,50k y@120,50 100,50>100,30k z@100,30"},
       {"frame band", D(frame, front, 5), "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
@@ -202,9 +188,7 @@ TEST(Drawing, EachEditingObjectInEachKindOfView) {
 D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,30k"},
       {"frame seen", D(frame, seen, 1), "100,50>140,50k x@140,50 100,50>100,50k y@100,50 100,50>100,10k z@100,10"},
       {"frame cut", D(cutFrame, seen, 1), "100,50>100,50k y@100,50"},
-      // Polygons: a closed outline; two points make one edge, never doubled
-      // back (which would wipe it out when inverting); the handle square at
-      // the centre.
+      // Polygons: closed outlines; an edge is never doubled back; the handle at the centre.
       {"polygon", D(square, top, 1), "100,50>100,52k 100,52>102,52k 102,52>102,50k 102,50>100,50k"},
       {"edge", D(edge, top, 2), "~100,50>100,52k"},
       {"polygon handle", H(big, top, 1), "[100,50,105,55]kK"},
@@ -216,8 +200,7 @@ D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,3
       {"facing away culled", D(away, culled, 1), ""},
       {"facing the eye culled", D(toward, culled, 1), "100,46>104,46k 104,46>104,50k 104,50>100,50k 100,50>100,46k"},
       {"facing away, parallel", D(away, culledFront, 1), "100,50>100,50k 100,50>100,48k 100,48>100,48k 100,48>100,50k"},
-      // The default handle: a 5 x 5 square, filled or hollow by the mode (the
-      // view's table, view_tran_test), red when selected; far points saturate.
+      // The default handle: filled or hollow by mode, red when selected; far points saturate.
       {"point handle", H(point, tall, 1), "[118,63,123,68]kK"},
       {"point handle band", H(point, tall, 2), "~[118,63,123,68]kH"},
       {"point handle mode 9", H(point, tall, 9), "[118,63,123,68]gH"},
@@ -226,8 +209,7 @@ D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,3
        H(point, tall, 1, true),
        "[118,63,123,68]rR"},
       {"selected handle band", H(point, tall, 5), "~[118,63,123,68]rH"},
-      // Forms: the frame, then the polygons, or only the box when quick; drag
-      // feedback shows the box too and it goes with the dragged frame.
+      // Forms: frame then polygons, or only the box when quick or dragged.
       {"form", [&] { return Summary([&](Surface& d) { cube->Draw(d, top, 1, 0); }, 6); }, "27 lines 0 rects 'xyz' x 140..144 y 70..74"},
       {"quick form",
        [&] {
@@ -243,10 +225,7 @@ D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,3
        },
        "15 lines 0 rects '' x 100..104 y 50..54"},
       {"form drag feedback", [&] { return Summary([&](Surface& d) { cube->Draw(d, top, 7, 0); }, 6); }, "15 lines 0 rects 'xyz' x 100..104 y 50..54"},
-      // The form's handle is its frame's square, red when selected. The
-      // point level draws the polygons using the point being edited, except
-      // as inverted feedback; the polygon level the points' hollow grey
-      // squares, then the polygons' filled ones.
+      // Form handle; point level: polygons using the point; polygon level: point then polygon squares.
       {"form handle", [&] { return Trace([&](Surface& d) { turned->DrawLevelHandles(kRootLevel, d, top, 1, 0); }); }, "[138,68,143,73]rR"},
       {"point level", [&] { return Summary([&](Surface& d) { turned->DrawLevel(kPointLevel, d, top, 1, 0); }); }, "12 lines 0 rects '' x 139..144 y 65..70"},
       {"point level band", [&] { return Trace([&](Surface& d) { turned->DrawLevel(kPointLevel, d, top, 2, 0); }); }, ""},
@@ -268,8 +247,7 @@ D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,3
               across.Draw(d, seen, 1, 0);
             }),
             "");
-  // The modes drawn are stored for repeats, but drag feedback is not, nor
-  // Draw's in DrawHandle's; a camera view draws no handle yet stores the mode.
+  // Modes are stored for repeats, except drag feedback and Draw's within DrawHandle.
   EXPECT_EQ(camera.GetDrawMode(), 2);
   EXPECT_EQ(point.GetHandleMode(), 5);
   EXPECT_EQ(point.GetDrawMode(), 1);
@@ -277,8 +255,7 @@ D(frame, front, kDrawModeRepeat), "~100,50>100,50k ~100,50>120,50k ~100,50>100,3
   EXPECT_EQ(point.GetHandleMode(), 5);
   EXPECT_EQ(Trace([&](Surface& d) { point.DrawHandle(d, seen, 9, 0); }), "");
   EXPECT_EQ(point.GetHandleMode(), 9);
-  // Drawing in a camera view refreshes the points' camera coordinates: point
-  // 0 lies at the origin, 50 ahead of the eye.
+  // Drawing in a camera view refreshes the points' camera coordinates.
   seen.SetDisplayEditingObjects(true);
   Trace([&](Surface& d) { atOrigin->Draw(d, seen, 1, 0); });
   EXPECT_EQ(PointsOf(*atOrigin)[0]->normal, CVector(0, 0, 50));

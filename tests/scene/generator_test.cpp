@@ -63,8 +63,7 @@ TEST(Primitives, SphereOfFourByThree) {
   ExpectNear(p[4]->local, CVector(0, std::sin(kFullTurn / 6), 0.5), 1e-11);
   auto polygons = PolygonsOf(*layer);
   ASSERT_EQ(polygons.size(), 12u);
-  // Per column (N, C1, P1), (P1, C1, C2, P2), (S, P2, C2); the last column
-  // closes onto column 0.
+  // Per column (N, C1, P1), (P1, C1, C2, P2), (S, P2, C2); the last closes on 0.
   EXPECT_EQ(VerticesOf(*polygons[0]), (std::vector<IPoint*>{p[0], p[4], p[2]}));
   EXPECT_EQ(VerticesOf(*polygons[2]), (std::vector<IPoint*>{p[1], p[3], p[5]}));
   EXPECT_EQ(VerticesOf(*polygons[9])[1], p[2]);
@@ -160,8 +159,7 @@ using testing::AddLayer;
 using testing::AddPoint;
 using testing::AddPolygon;
 
-// A first layer of one selected polygon through the given points and an
-// unselected triangle beside it.
+// One selected polygon through the points and an unselected triangle beside it.
 struct SourceForm {
   explicit SourceForm(std::initializer_list<CVector> outline) {
     first = AddLayer(form, "Source");
@@ -214,8 +212,7 @@ TEST(Extrude, ScaleActsAboutTheFormOriginAndBentSidesBecomeTriangles) {
   EXPECT_EQ(square.Made(2, 2, 4)->local, CVector(2, 2, 4));
   EXPECT_EQ(LayersOf(square.form)[1]->GetPolygons().GetCount(), 16u);
 
-  // A hexagon stretched along X: its slanted sides would not stay planar
-  // quads, the two sides parallel to X do.
+  // A hexagon stretched along X: only the two sides parallel to X stay quads.
   SourceForm hexagon({{2, 0, 0}, {1, 2, 0}, {-1, 2, 0}, {-2, 0, 0}, {-1, -2, 0}, {1, -2, 0}});
   ILayer* sides = hexagon.form.Extrude(1, {0, 0, 5}, {3, 1, 1}, {0, 0, 0});
   ASSERT_NE(sides, nullptr);
@@ -242,33 +239,13 @@ TEST(Extrude, PrismsFaceOutwardForManyDivisionCounts) {
     first->GetPolygons().SelectItem(outline, true);
     const CVector rotation(0, 0, round % 2 ? turn(random) : 0.0);
     ASSERT_NE(form.Extrude(n, {0, 0, length(random)}, {1, 1, 1}, rotation), nullptr);
-    // A twisted side is not convex, so each side face is judged by its own
-    // way out, away from the Z axis.
+    // A twisted side is not convex: judge each by its way out from the Z axis.
     for (IPolygon* side : PolygonsOf(*LayersOf(form)[1])) {
       const CVector middle = side->GetPosition();
       ASSERT_GT(NormalOf(*side).Dot(CVector(middle.x, middle.y, 0)), 0.0) << m << " corners, " << n << " divisions";
     }
     ExpectNear(NormalOf(*PolygonsOf(*LayersOf(form)[2])[0]), CVector(0, 0, 1), 1e-9);
   }
-}
-
-TEST(Extrude, LayerFramesSitHalfwayAndAtTheEnd) {
-  SourceForm s(kSquare);
-  s.form.GetFrame().SetPosition({100, 0, 0});
-  s.form.UpdateWorldGeometry();
-  ILayer* sides = s.form.Extrude(1, {0, 0, 10}, {1, 1, 1}, {0, 0, 0});
-  ASSERT_NE(sides, nullptr);
-  // The mean centre of every polygon of the first layer, selected or not.
-  const CVector centre = (CVector(0.5, 0.5, 0) + CVector(31.0 / 3, 1.0 / 3, 0)) / 2;
-  ExpectNear(sides->GetLocalPosition(), centre + CVector(0, 0, 5));
-  ExpectNear(sides->GetPosition(), centre + CVector(100, 0, 5));
-  ExpectNear(LayersOf(s.form)[2]->GetLocalPosition(), centre + CVector(0, 0, 10));
-
-  // Without any polygon the mean would be 0 / 0.
-  IObject bare;
-  ASSERT_NE(bare.Extrude(2, {4, 0, 0}, {1, 1, 1}, {0, 0, 0}), nullptr);
-  EXPECT_EQ(LayersOf(bare)[0]->GetLocalPosition(), CVector(2, 0, 0));
-  EXPECT_EQ(LayersOf(bare)[1]->GetPosition(), CVector(4, 0, 0));
 }
 
 TEST(Extrude, NothingToSweepAddsOnlyTheEmptyLayers) {
@@ -291,6 +268,10 @@ TEST(Extrude, NothingToSweepAddsOnlyTheEmptyLayers) {
   EXPECT_EQ(s.form.Extrude(1, {0, 0, 1}, {1, INFINITY, 1}, {0, 0, 0}), nullptr);
   EXPECT_EQ(s.form.Extrude(1001, {0, 0, 1}, {1, 1, 1}, {0, 0, 0}), nullptr);
   EXPECT_EQ(s.form.GetLayers().GetCount(), 4u);
+  // Without any polygon the layers' frames do not take a mean of nothing.
+  IObject bare;
+  ASSERT_NE(bare.Extrude(2, {4, 0, 0}, {1, 1, 1}, {0, 0, 0}), nullptr);
+  EXPECT_EQ(LayersOf(bare)[1]->GetPosition(), CVector(4, 0, 0));
 }
 
 // From the north pole down the +X side to the south pole.
@@ -311,8 +292,7 @@ TEST(Lathe, SealedProfileMakesPolesAndColumns) {
   // Counter-clockwise seen from +Z.
   ExpectNear(c(1, 0)->local, CVector(0, 1, 0.5), 1e-11);
   ExpectNear(c(2, 1)->local, CVector(-1, 0, -0.5), 1e-11);
-  // Per column: the quad, then the two pole triangles; the last column is
-  // column 0 again.
+  // Per column: the quad, then the two pole triangles; the last closes on 0.
   auto polygons = PolygonsOf(*layer);
   ASSERT_EQ(polygons.size(), 12u);
   EXPECT_EQ(VerticesOf(*polygons[0]), (std::vector<IPoint*>{c(0, 0), c(1, 0), c(1, 1), c(0, 1)}));

@@ -1,8 +1,6 @@
-// Corrupt and old workspace and form files: the committed corpus (each
-// file's name starts with the outcome it must give), every truncation of a
-// valid file, and seeded random byte flips. The corpus is made by the
-// generators below with the real writer; BREVOXA_REGENERATE=1 writes it into
-// tests/data.
+// Corrupt and old workspace and form files: the corpus (each name starts
+// with the outcome it must give; BREVOXA_REGENERATE=1 rewrites it from the
+// generators below), every truncation, and seeded random byte flips.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

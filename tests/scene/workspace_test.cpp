@@ -170,7 +170,6 @@ TEST_F(WorkspaceFile, AFailedSaveLeavesTheOldFileAsItWas) {
   EXPECT_FALSE(ws.Save(Path(), ui_));
   EXPECT_EQ(ui_.Messages(), std::vector<std::string>{"Destination disk drive is full."});
   EXPECT_EQ(ReadFile(Path()), before);
-  // No temporary is left beside it.
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 
