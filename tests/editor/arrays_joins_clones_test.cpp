@@ -1,5 +1,4 @@
-// Arrays with their jitter, joins at Root and at sub-levels, clone updates
-// and the clone counts through every path that changes them.
+// Arrays, joins, clone updates and the clone counts on every path.
 #include "editing_fixture.h"
 #include "material/random_source.h"
 
@@ -17,66 +16,45 @@ ArraySettings Positional(int x, int y, int z, const CVector& spacing) {
   return s;
 }
 
-std::vector<CVector> PositionsAfter(const std::vector<IRoot*>& items, size_t first) {
-  std::vector<CVector> positions;
-  for (size_t i = first; i < items.size(); ++i) positions.push_back(items[i]->GetPosition());
-  return positions;
-}
-
-TEST_F(ArraysJoinsClones, PositionalArraysAlongXAndZ) {
+TEST_F(ArraysJoinsClones, PositionalAndRotationalArrays) {
   IObject* source = AddForm("Post", {1, 0, 0}, "POST.FRM");
   Select({source});
   dialogs.array.answer = Positional(3, 1, 1, {10, 0, 0});
   Forget();
   doc.Array();
-  ASSERT_EQ(doc.GetItems().GetCount(), 3u);
   // The copies stand selected at the head, the last made first.
   std::vector<IRoot*> items = Items();
+  ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(items[2], source);
-  EXPECT_EQ(items[1]->GetPosition(), CVector(11, 0, 0));
-  EXPECT_EQ(items[0]->GetPosition(), CVector(21, 0, 0));
-  EXPECT_EQ(items[1]->GetFileName(), "POSTA1.FRM");
   EXPECT_EQ(items[1]->GetName(), "Post A1");
   EXPECT_EQ(items[0]->GetFileName(), "POSTA2.FRM");
-  // The copy's geometry moved with it.
   EXPECT_EQ(static_cast<IPoint*>(static_cast<IObject*>(items[0])->GetPoints().GetHead())->world, CVector(21, 0, 0));
   EXPECT_EQ(view.HintsFor(items[0]), (std::vector<int>{kHintDraw, kHintDrawHandle}));
   EXPECT_EQ(ui.StatusTexts(), (std::vector<std::string>{"Generating Array", "Array Generated"}));
 
-  while (doc.GetItems().GetCount() > 1) doc.GetItems().SelectItem(Items()[0], false), doc.DeleteItem(*Items()[0]);
-  Select({source});
-  dialogs.array.answer = Positional(1, 1, 3, {0, 0, 5});
-  doc.Array();
-  std::vector<CVector> z = PositionsAfter(Items(), 0);
-  EXPECT_EQ(z, (std::vector<CVector>{{1, 0, 10}, {1, 0, 5}, {1, 0, 0}}));
-
-  // All ones: nothing made, still reported.
-  dialogs.array.answer = Positional(1, 1, 1, {10, 10, 10});
-  Forget();
-  doc.Array();
-  EXPECT_EQ(doc.GetItems().GetCount(), 3u);
-  EXPECT_EQ(ui.LastStatus(), "Array Generated");
-  // Cancel changes nothing; out-of-range values are the dialog's to refuse.
-  dialogs.array.answer.reset();
-  doc.Array();
-  dialogs.array.answer = Positional(0, 1, 1, {});
-  EXPECT_EQ(dialogs.array.answer->Check(), "Please enter an integer between 1 and 30000.");
-  doc.Array();
-  EXPECT_EQ(doc.GetItems().GetCount(), 3u);
-
-  // The largest array the dialog allows would exhaust memory: refused
-  // before anything is made.
-  dialogs.array.answer = Positional(30000, 30000, 30000, {1, 1, 1});
-  ASSERT_FALSE(dialogs.array.answer->Check());
-  ui.Clear();
-  doc.Array();
-  EXPECT_EQ(doc.GetItems().GetCount(), 3u);
+  // Cancel, all ones, or more than memory holds: nothing made.
+  for (std::optional<ArraySettings> answer :
+       {std::optional<ArraySettings>{}, std::optional(Positional(1, 1, 1, {10, 10, 10})),
+        std::optional(Positional(30000, 30000, 30000, {1, 1, 1}))}) {
+    dialogs.array.answer = answer;
+    doc.Array();
+    EXPECT_EQ(doc.GetItems().GetCount(), 3u);
+  }
   EXPECT_EQ(ui.Messages(), std::vector<std::string>{TooManyArrayElementsMessage()});
+  EXPECT_EQ(Positional(0, 1, 1, {}).Check(), "Please enter an integer between 1 and 30000.");
+
+  SelectOnly({source});
+  ArraySettings turns = Positional(1, 1, 4, {0, 0, 90});
+  turns.kind = ArrayKind::rotational;
+  dialogs.array.answer = turns;
+  doc.Array();
+  EXPECT_EQ(Items()[0]->GetRotation(), CVector(0, 0, 270));
+  EXPECT_EQ(Items()[0]->GetPosition(), CVector(1, 0, 0));
 }
 
+// Position jitter Z, Y, X, then rotation jitter Z, Y, X, each never negative.
 TEST_F(ArraysJoinsClones, JitterIsDrawnZYXAndNeverNegative) {
-  IObject* source = AddForm("Post");
-  Select({source});
+  Select({AddForm("Post")});
   ArraySettings settings = Positional(6, 1, 1, {10, 0, 0});
   settings.positionJitter = {4, 0, 0};
   settings.rotationJitter = {0, 0, 90};
@@ -85,43 +63,22 @@ TEST_F(ArraysJoinsClones, JitterIsDrawnZYXAndNeverNegative) {
   doc.Array();
   std::vector<IRoot*> items = Items();
   for (int i = 1; i <= 5; ++i) {
-    IRoot* copy = items[5 - i];
-    const double jitterX = copy->GetPosition().x - 10.0 * i;
-    EXPECT_GE(jitterX, 0.0);
-    EXPECT_LE(jitterX, 4.0);
-    // Position jitter Z, Y, X, then rotation jitter Z, Y, X.
     expected.Draw(), expected.Draw();
     const int posX = expected.Draw(), rotZ = expected.Draw();
     expected.Draw(), expected.Draw();
-    EXPECT_EQ(copy->GetPosition().x, 10.0 * i + posX * 4.0 / 32767);
-    EXPECT_EQ(copy->GetRotation().z, rotZ * 90.0 / 32767);
-    EXPECT_EQ(copy->GetPosition().y, 0.0);
+    EXPECT_EQ(items[5 - i]->GetPosition(), CVector(10.0 * i + posX * 4.0 / 32767, 0, 0));
+    EXPECT_EQ(items[5 - i]->GetRotation().z, rotZ * 90.0 / 32767);
   }
 }
 
-TEST_F(ArraysJoinsClones, RotationalArrayTurnsInSteps) {
-  IObject* source = AddForm("Blade", {3, 0, 0});
-  Select({source});
-  ArraySettings settings = Positional(1, 1, 4, {0, 0, 90});
-  settings.kind = ArrayKind::rotational;
-  dialogs.array.answer = settings;
-  doc.Array();
-  std::vector<IRoot*> items = Items();
-  ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[0]->GetRotation(), CVector(0, 0, 270));
-  EXPECT_EQ(items[0]->GetPosition(), CVector(3, 0, 0));
-}
-
-TEST_F(ArraysJoinsClones, JoinAtRootSkipsALeadingClone) {
+TEST_F(ArraysJoinsClones, JoinAtRootSkipsALeadingCloneAndAtTheLayerLevelMergesLayers) {
   IObject* master = AddForm("M");
   IObject* a = AddForm("A", {100, 0, 0});
   IObject* b = AddForm("B", {200, 0, 0});
   IObject* clone = AddClone(*master, "C");
   Select({b, a, clone});  // clone first, then a, then b
-  ASSERT_TRUE(IsEnabled(doc, Command::join));
   doc.Join();
   EXPECT_EQ(Names(), (std::vector<std::string>{"C", "A", "M"}));
-  EXPECT_EQ(a->GetPoints().GetCount(), 8u);
   EXPECT_EQ(a->GetLayers().GetCount(), 2u);
   // b's square kept its place in the world.
   EXPECT_EQ(static_cast<IPoint*>(a->GetPoints().GetTail())->world, CVector(200, 10, 0));
@@ -130,19 +87,14 @@ TEST_F(ArraysJoinsClones, JoinAtRootSkipsALeadingClone) {
   // A clone and one form: nothing follows the target.
   doc.GetItems().SelectItem(master, false);
   EXPECT_FALSE(IsEnabled(doc, Command::join));
-}
 
-TEST_F(ArraysJoinsClones, JoinAtTheLayerLevelMergesLayers) {
-  IObject* form = AddForm("A");
-  AddSquare(*form, "Upper", 5.0);
-  Select({form});
+  SelectOnly({a});
   doc.SetLevel(kLayerLevel);
-  EXPECT_FALSE(IsEnabled(doc, Command::join));
   doc.SelectAll();
   Forget();
   doc.Join();
-  EXPECT_EQ(form->GetLayers().GetCount(), 1u);
-  EXPECT_EQ(form->GetPolygonCount(), 2u);
+  EXPECT_EQ(a->GetLayers().GetCount(), 1u);
+  EXPECT_EQ(a->GetPolygonCount(), 2u);
   EXPECT_EQ(view.hints, (std::vector<Hint>{{kHintEraseLevelHandles, nullptr}, {kHintDrawLevelHandles, nullptr}}));
 }
 
@@ -156,10 +108,7 @@ TEST_F(ArraysJoinsClones, UpdateClonesRepaintsOnlyWhenThereAreMasters) {
   Forget();
   doc.UpdateClones();
   EXPECT_EQ(view.hints, (std::vector<Hint>{{kHintRepaintAll, nullptr}}));
-  EXPECT_EQ(ui.LastStatus(), "Updating Clones");
-  EXPECT_EQ(clone->GetLayers().GetCount(), 2u);
   // The clone keeps its own place and name.
-  EXPECT_EQ(clone->GetPosition(), CVector(0, 0, 50));
   EXPECT_EQ(static_cast<IPoint*>(clone->GetPoints().GetTail())->world, CVector(0, 10, 70));
   EXPECT_EQ(clone->GetName(), "C");
 }
@@ -176,7 +125,6 @@ TEST_F(ArraysJoinsClones, CloneCountsHoldOnEveryPath) {
   dialogs.array.answer = Positional(3, 1, 1, {10, 0, 0});
   doc.Array();
   EXPECT_EQ(master->GetCloneCount(), 3);
-  EXPECT_EQ(static_cast<IObject*>(Items()[0])->GetCloneMaster(), master);
   EXPECT_TRUE(holds());
 
   // Properties: move a clone to another master, make a master a clone
@@ -185,7 +133,6 @@ TEST_F(ArraysJoinsClones, CloneCountsHoldOnEveryPath) {
   properties.onForm = [other](IObject& form) { form.SetCloneMaster(other); };
   doc.Properties();
   EXPECT_EQ(clone->GetCloneMaster(), other);
-  EXPECT_EQ(ui.LastStatus(), "Redrawing all views");
   EXPECT_TRUE(holds());
   SelectOnly({master});
   doc.Properties();
@@ -216,7 +163,6 @@ TEST_F(ArraysJoinsClones, CloneCountsHoldOnEveryPath) {
   doc.Delete();  // the default answer is Yes
   EXPECT_TRUE(holds());
   EXPECT_EQ(Names().size(), 2u);
-  EXPECT_FALSE(doc.GetItems().Contains(master));
 }
 
 }  // namespace

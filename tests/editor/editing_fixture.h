@@ -1,11 +1,10 @@
-// A workspace document driven without any window: a recording user
-// interface, scripted dialogs and property sheets, a view that records the
-// update hints, and helpers that put forms, cameras and lights into the
-// scene. OBJSTORE is a fresh folder, so form files never leak out.
+// A workspace document driven without any window, with scripted dialogs and
+// a view that records the update hints. OBJSTORE is a fresh folder.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,8 +30,7 @@
 
 namespace brevoxa::testing {
 
-// A dialog that records what it was shown and answers OK with the scripted
-// values, or Cancel when there are none.
+// Records what it was shown; answers OK with the script, else Cancel.
 template <class Values>
 struct ScriptedDialog {
   std::optional<Values> answer;
@@ -106,10 +104,8 @@ struct RecordingView : IDocumentObserver {
       if (h.element == element) numbers.push_back(h.hint);
     return numbers;
   }
-  int Count(int hint) const {
-    int n = 0;
-    for (const Hint& h : hints) n += h.hint == hint ? 1 : 0;
-    return n;
+  long Count(int hint) const {
+    return std::count_if(hints.begin(), hints.end(), [&](const Hint& h) { return h.hint == hint; });
   }
   void Clear() { *this = RecordingView(); }
 };
@@ -119,8 +115,7 @@ class EditingTest : public ::testing::Test {
   EditingTest() { doc.AddObserver(&view); }
   ~EditingTest() override { doc.RemoveObserver(&view); }
 
-  // A form of one square layer (four points) at the given place, appended
-  // unselected.
+  // A form of one square layer, appended unselected.
   IObject* AddForm(const std::string& name, const CVector& at = {}, const std::string& fileName = "") {
     auto form = std::make_unique<IObject>();
     form->SetName(name);
@@ -157,24 +152,23 @@ class EditingTest : public ::testing::Test {
     return raw;
   }
 
+  template <class Item>
+  Item* Add(const std::string& name) {
+    auto item = std::make_unique<Item>();
+    item->SetName(name);
+    return static_cast<Item*>(doc.AppendItem(std::move(item)));
+  }
   ICamera* AddCamera(const std::string& name) {
-    auto camera = std::make_unique<ICamera>();
-    camera->SetName(name);
+    ICamera* camera = Add<ICamera>(name);
     camera->PlaceAt({}, 100.0);
-    return static_cast<ICamera*>(doc.AppendItem(std::move(camera)));
+    return camera;
   }
-
-  ILight* AddLight(const std::string& name) {
-    auto light = std::make_unique<ILight>();
-    light->SetName(name);
-    return static_cast<ILight*>(doc.AppendItem(std::move(light)));
-  }
+  ILight* AddLight(const std::string& name) { return Add<ILight>(name); }
 
   // Each selected in turn: the last stands first.
   void Select(std::initializer_list<IRoot*> items) {
     for (IRoot* item : items) doc.GetItems().SelectItem(item, true);
   }
-  // The same after deselecting every item.
   void SelectOnly(std::initializer_list<IRoot*> items) {
     for (IRoot* item : doc.GetSelectedItems()) doc.GetItems().SelectItem(item, false);
     Select(items);
@@ -185,13 +179,11 @@ class EditingTest : public ::testing::Test {
     for (IDrawable* item : doc.GetItems()) items.push_back(static_cast<IRoot*>(item));
     return items;
   }
-
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (IRoot* item : Items()) names.push_back(item->GetName());
     return names;
   }
-
   void Forget() {
     ui.Clear();
     view.Clear();

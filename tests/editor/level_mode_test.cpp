@@ -17,75 +17,51 @@ TEST_F(LevelMode, RootToPointKeepsOnlyTheFirstSelectedForm) {
   IObject* c = AddForm("C");
   Select({c, b, a});  // a ends up first
   Forget();
-  ASSERT_EQ(doc.GetLevel(), kRootLevel);
-  EXPECT_FALSE(doc.IsModified());
   doc.SetLevel(kPointLevel);
-  EXPECT_EQ(doc.GetLevel(), kPointLevel);
-  EXPECT_TRUE(a->IsSelected());
-  EXPECT_FALSE(b->IsSelected());
-  EXPECT_FALSE(c->IsSelected());
-  EXPECT_EQ(doc.GetItems().GetSelectedCount(), 1);
+  EXPECT_EQ(doc.GetSelectedItems(), std::vector<IRoot*>{a});
   EXPECT_EQ(view.hints, (std::vector<Hint>{{kHintEraseLevelHandles, nullptr}, {kHintDrawLevelHandles, nullptr}}));
   EXPECT_EQ(ui.LastStatus(), "Changed to Point level");
   EXPECT_FALSE(doc.GetObjectList().IsEnabled());
-  EXPECT_TRUE(doc.GetObjectList().GetEntries()[0].selected);
   EXPECT_FALSE(doc.GetObjectList().GetEntries()[1].selected);
   EXPECT_TRUE(doc.IsModified());
-
-  // Back at Root the list is offered again; a sub-level keeps only its
-  // first selected element.
-  doc.GetItems().SelectItem(a, true);
-  doc.SetLevel(kLayerLevel);
   doc.SetLevel(kRootLevel);
   EXPECT_EQ(ui.LastStatus(), "Changed to Form level");
   EXPECT_TRUE(doc.GetObjectList().IsEnabled());
+  EXPECT_FALSE(b->IsSelected() || c->IsSelected());
 }
 
 TEST_F(LevelMode, LevelsTheFirstSelectedItemRefusesAreIgnored) {
-  IObject* master = AddForm("M");
-  IObject* clone = AddClone(*master, "Copy");
+  IObject* clone = AddClone(*AddForm("M"), "Copy");
   ICamera* camera = AddCamera("Cam");
   Select({clone});
   Forget();
   EXPECT_FALSE(IsEnabled(doc, Command::pointLevel));
   doc.SetLevel(kPointLevel);
-  EXPECT_EQ(doc.GetLevel(), kRootLevel);
   SelectOnly({camera});
   doc.SetLevel(kLayerLevel);
   EXPECT_EQ(doc.GetLevel(), kRootLevel);
   EXPECT_TRUE(ui.StatusTexts().empty());
-  // The same level again only marks the document.
-  EXPECT_FALSE(doc.IsModified());
-  doc.SetLevel(kRootLevel);
-  EXPECT_TRUE(doc.IsModified());
   EXPECT_TRUE(view.hints.empty());
 }
 
-TEST_F(LevelMode, ModeChangesAndTheirStatusTexts) {
+TEST_F(LevelMode, ModeChangesRedrawOnlyBetweenGroupsAndKeepTheForm) {
   IObject* form = AddForm("A", {5, 0, 0});
   Select({form});
-  ASSERT_EQ(doc.GetMode(), kAddMode);
   doc.SetMode(kSelectMode);  // from Add: a plain choice of Select is obeyed
-  EXPECT_EQ(doc.GetMode(), kSelectMode);
   EXPECT_EQ(ui.StatusTexts(), std::vector<std::string>{"Entered select mode"});
   Forget();
   doc.SetMode(kScaleMode);
   EXPECT_EQ(ui.LastStatus(), "Entered scale mode");
-  // Crossing between the groups erases and redraws the selection.
   EXPECT_EQ(view.HintsFor(form), (std::vector<int>{kHintErase, kHintEraseHandle, kHintDraw, kHintDrawHandle}));
   EXPECT_EQ(view.cursorChanges, 1);
   Forget();
   doc.SetMode(kRotateMode);
-  EXPECT_EQ(ui.LastStatus(), "Entered rotate mode");
-  EXPECT_TRUE(view.HintsFor(form).empty());
   doc.SetMode(kMoveMode);
   EXPECT_EQ(ui.LastStatus(), "Entered move mode");
-  // Opening and closing the transforms leaves the form where it was.
+  EXPECT_TRUE(view.HintsFor(form).empty());
   EXPECT_EQ(form->GetPosition(), CVector(5, 0, 0));
   EXPECT_EQ(form->GetFrame().GetScale(), CVector(1, 1, 1));
-
-  // A level change asks to leave transforms: Move becomes Select, but Add
-  // would have stayed.
+  // A level change leaves transforms: Move becomes Select, Add stays.
   doc.SetLevel(kPointLevel);
   EXPECT_EQ(doc.GetMode(), kSelectMode);
   doc.SetMode(kAddMode);
@@ -109,40 +85,29 @@ TEST_F(LevelMode, TransformsAtThePointLevelKeepPointsInPlace) {
 }
 
 TEST_F(LevelMode, RestrictionAndCurvedDrag) {
-  EXPECT_EQ(doc.GetRestriction(), kNoRestriction);
-  EXPECT_FALSE(IsChecked(doc, Command::curvedDrag));
   doc.SetRestriction(kVerticalOnly);
-  EXPECT_TRUE(IsChecked(doc, Command::verticalOnly));
-  EXPECT_EQ(view.cursorChanges, 1);
   doc.SetRestriction(7);
-  EXPECT_EQ(doc.GetRestriction(), kVerticalOnly);
-
+  EXPECT_TRUE(IsChecked(doc, Command::verticalOnly));
   doc.CurvedDrag();  // Cancel keeps the old values
-  EXPECT_EQ(dialogs.curvedDrag.shown.at(0), CurvedDragSettings());
+  EXPECT_FALSE(IsChecked(doc, Command::curvedDrag));
+  // Linear: half way at half the radius, nothing beyond it; bell the cosine.
   dialogs.curvedDrag.answer = CurvedDragSettings{CurvedDragType::linear, 50.0, 1.0};
   doc.CurvedDrag();
   EXPECT_EQ(ui.LastStatus(), "Curved drag enabled");
-  EXPECT_TRUE(IsChecked(doc, Command::curvedDrag));
-  // Linear with radius 50: half way at 25, nothing beyond the radius.
   EXPECT_DOUBLE_EQ(doc.GetCurvedDrag().Weight(25.0), 0.5);
   EXPECT_EQ(doc.GetCurvedDrag().Weight(60.0), 0.0);
   dialogs.curvedDrag.answer = CurvedDragSettings{CurvedDragType::bell, 50.0, 1.0};
   Forget();
   doc.CurvedDrag();
   EXPECT_TRUE(ui.StatusTexts().empty());  // enabled to enabled says nothing
-  EXPECT_DOUBLE_EQ(doc.GetCurvedDrag().Weight(25.0), 0.5);
   EXPECT_NEAR(doc.GetCurvedDrag().Weight(12.5), (std::cos(std::numbers::pi * 1.75) + 1) / 2, 1e-12);
   dialogs.curvedDrag.answer = CurvedDragSettings{CurvedDragType::disable, 50.0, 1.0};
   doc.CurvedDrag();
-  EXPECT_EQ(ui.LastStatus(), "Curved drag disabled");
   EXPECT_EQ(doc.GetCurvedDrag().Weight(1000.0), 1.0);
-
   // A radius of 0 stays finite: only the grabbed element follows.
   CurvedDragSettings zero{CurvedDragType::exponential, 0.0, 2.0};
   EXPECT_EQ(zero.Weight(0.0), 1.0);
   EXPECT_EQ(zero.Weight(0.5), 0.0);
-  EXPECT_EQ((CurvedDragSettings{CurvedDragType::exponential, 50.0, 0.001}.Check()),
-            "Please enter a number between 0.01 and 100.");
 }
 
 TEST_F(LevelMode, EndAddSequenceValidatesThePendingElement) {
@@ -151,19 +116,13 @@ TEST_F(LevelMode, EndAddSequenceValidatesThePendingElement) {
   doc.SetLevel(kLayerLevel);
   doc.SelectAll();
   doc.SetLevel(kPolygonLevel);
-  ASSERT_EQ(doc.GetLevel(), kPolygonLevel);
   IViewTran top;
   top.SetViewType(IViewTran::top);
   top.SetClientRect(0, 0, 100, 100);
   // Two far-apart clicks make a polygon of two points: not planar.
   IDrawable* polygon = doc.AddElementAt({200, 0, 0}, top);
   ASSERT_NE(polygon, nullptr);
-  EXPECT_EQ(view.HintsFor(polygon), (std::vector<int>{kHintDraw, kHintDrawHandle}));
   EXPECT_EQ(doc.AddElementAt({300, 0, 0}, top), polygon);
-  EXPECT_EQ(view.HintsFor(polygon),
-            (std::vector<int>{kHintDraw, kHintDrawHandle, kHintErase, kHintEraseHandle, kHintDrawContinued,
-                              kHintDrawHandle}));
-  EXPECT_EQ(ui.LastStatus(), "Added Polygon ");
   const size_t polygons = form->GetPolygonCount();
   Forget();
   doc.EndAddSequence();
@@ -172,7 +131,6 @@ TEST_F(LevelMode, EndAddSequenceValidatesThePendingElement) {
   EXPECT_EQ(view.HintsFor(polygon), (std::vector<int>{kHintErase, kHintEraseHandle}));
   EXPECT_EQ(form->GetPolygonCount(), polygons - 1);
   EXPECT_EQ(doc.GetPendingElement(), nullptr);
-
   // A point is always accepted and drawn again.
   doc.SetLevel(kPointLevel);
   IDrawable* point = doc.AddElementAt({1, 2, 0}, top);
