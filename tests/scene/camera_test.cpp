@@ -1,29 +1,19 @@
-// Cameras and lights: the camera's frame, the records, the handles, drags
-// and the properties (what they draw is in drawing_test).
+// Cameras and lights: the camera's frame, drags and the properties (what
+// they draw is in drawing_test; their records are pinned by the corpus).
 #include "scene/camera.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "form_fixtures.h"
 #include "math/bounds.h"
 #include "math/view_tran.h"
-#include "persist/archive.h"
 #include "scene/light.h"
 #include "scene/property_editor.h"
-#include "support/bytes.h"
 
 namespace brevoxa {
 namespace {
-
-using testing::Bytes;
-using testing::Load;
-using testing::Store;
-using testing::StoreOf;
 
 constexpr double kTol = 1e-12;
 
@@ -66,31 +56,6 @@ TEST(CameraFrame, DegenerateCamerasStayFiniteAndProjectToTheCorner) {
   ICamera blind;  // all three points at the origin
   view.SetCamera(&blind);
   EXPECT_EQ(view.ToPixel(blind.ToCamera({5, 5, 5})), (PixelPoint{0, 0}));
-}
-
-// Cameras and lights go to the clipboard as their own record, of kind 1;
-// a paste of another kind takes nothing.
-TEST(ItemClipboard, CamerasAndLightsCopyTheirRecordAsKindOne) {
-  ICamera camera;
-  ILight light;
-  for (IRoot* item : {static_cast<IRoot*>(&camera), static_cast<IRoot*>(&light)}) {
-    SCOPED_TRACE(item->GetRuntimeClass()->className);
-    item->SetName("Clip");
-    int kind = 0;
-    const Bytes clip = Store([&](CArchive& ar) { EXPECT_TRUE(item->SerializeSelection(0, ar, kind)); });
-    EXPECT_EQ(kind, 1);
-    EXPECT_EQ(clip, StoreOf(*item));
-
-    std::unique_ptr<IRoot> pasted(static_cast<IRoot*>(item->GetRuntimeClass()->CreateObject()));
-    const std::string fresh = pasted->GetName();
-    int points = 3;
-    Load(clip, [&](CArchive& ar) { EXPECT_FALSE(pasted->SerializeSelection(0, ar, points)); });
-    EXPECT_EQ(pasted->GetName(), fresh);
-    Load(clip, [&](CArchive& ar) { EXPECT_TRUE(pasted->SerializeSelection(0, ar, kind)); });
-    EXPECT_EQ(pasted->GetName(), "Clip");
-  }
-  EXPECT_TRUE(camera.CanPaste(0, 1));
-  EXPECT_FALSE(camera.CanPaste(1, 1));
 }
 
 TEST(ItemEditing, DragsMoveAHandleAndTheCameraFrameFollowsAtTheEnd) {

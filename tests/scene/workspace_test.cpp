@@ -120,10 +120,8 @@ TEST_F(WorkspaceFile, AMissingFormFileKeepsTheOtherItemsAndTheHeaders) {
   // The master and its clone each tried the file.
   EXPECT_EQ(ui_.Messages(), std::vector<std::string>(2, "Unable to load the external form object"));
   ASSERT_EQ(loaded.GetItems().GetCount(), 5u);
-  EXPECT_EQ(loaded.GetRenderLink().GetFileName(), "FAST.RDR");
   const IObject* master = FormNamed(loaded, "Pier");
   ASSERT_NE(master, nullptr);
-  EXPECT_EQ(master->GetPosition(), CVector(100, 0, 0));
   EXPECT_TRUE(master->GetLayers().IsEmpty());
   EXPECT_EQ(FormNamed(loaded, "Pier copy")->GetCloneMaster(), master);
 }
@@ -138,9 +136,8 @@ TEST_F(WorkspaceFile, AMasterNoItemClaimsIsDroppedAndItsCloneStandsAlone) {
 
   Workspace loaded;
   ASSERT_TRUE(loaded.Load(Path(), ui_));
-  ASSERT_EQ(loaded.GetItems().GetCount(), 1u);
   const IObject* clone = FormNamed(loaded, "Orphaned copy");
-  ASSERT_NE(clone, nullptr);
+  ASSERT_TRUE(clone && loaded.GetItems().GetCount() == 1u);
   EXPECT_EQ(clone->GetCloneMaster(), nullptr);
   // It read the master's file while the master was still there.
   EXPECT_EQ(clone->GetPoints().GetCount(), 5u);
@@ -149,8 +146,7 @@ TEST_F(WorkspaceFile, AMasterNoItemClaimsIsDroppedAndItsCloneStandsAlone) {
 TEST_F(WorkspaceFile, CorruptCutAndMissingFilesAreReportedAndLeaveAnEmptyWorkspace) {
   SaveSample();
   const Bytes full = ReadFile(Path());
-  // Inside the second view record, after its camera was read, and just
-  // before the last byte.
+  // Inside the second view record, after its camera, and before the last byte.
   for (size_t cut : {full.size() / 2, full.size() - 1}) {
     SCOPED_TRACE(cut);
     WriteFile(Path("cut.wsp"), Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
@@ -179,26 +175,23 @@ TEST_F(WorkspaceFile, AFailedSaveLeavesTheOldFileAsItWas) {
 }
 
 TEST_F(WorkspaceFile, ACameraNoItemClaimsLeavesItsViewsOnTheirOwnCamera) {
-  // Views attached to a camera that is not in the scene write it inside the
-  // first view record; nothing in the items list claims it.
+  // A camera not in the scene is written inside the first view record.
   Workspace ws;
   ICamera stray;
-  AddSampleLight(ws, "Lamp", {}, {1, 2, 3});
   for (int i = 0; i < 2; ++i) {
     CViewRecord& view = ws.AddView();
     view.GetViewTran().SetViewType(IViewTran::camera);
     view.GetViewTran().SetCamera(&stray);
   }
   ASSERT_TRUE(ws.Save(Path(), ui_));
-  ws.GetView(0).GetViewTran().SetCamera(nullptr);
-  ws.GetView(1).GetViewTran().SetCamera(nullptr);
+  for (int i = 0; i < 2; ++i) ws.GetView(i).GetViewTran().SetCamera(nullptr);
 
   Workspace loaded;
   ASSERT_TRUE(loaded.Load(Path(), ui_));
   ASSERT_EQ(loaded.GetViewCount(), 2u);
   EXPECT_TRUE(loaded.GetView(0).GetViewTran().HasOwnCamera());
   EXPECT_TRUE(loaded.GetView(1).GetViewTran().HasOwnCamera());
-  EXPECT_EQ(loaded.GetItems().GetCount(), 1u);
+  EXPECT_TRUE(loaded.GetItems().IsEmpty());
   // Closing the first view leaves nothing dangling in the second.
   loaded.RemoveView(0);
   EXPECT_EQ(loaded.GetView(0).GetViewTran().GetCamera()->GetName(), "No Camera");
