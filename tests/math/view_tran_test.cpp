@@ -10,7 +10,6 @@
 #include "persist/archive.h"
 #include "scene/camera.h"
 #include "scene/draw_tools.h"
-#include "scene/ob_list.h"
 #include "scene/point.h"
 #include "support/bytes.h"
 #include "support/recording_surface.h"
@@ -22,7 +21,6 @@ using testing::ByteWriter;
 using testing::Bytes;
 using testing::Load;
 using testing::RecordingSurface;
-using testing::Store;
 
 constexpr double kTol = 1e-9;
 
@@ -34,11 +32,7 @@ void MakeParallel(IViewTran& view, int type) {
 
 TEST(ViewProjection, EachParallelViewLaysItsOwnAxesOnTheScreen) {
   // 2 pixels per unit about (100, 75); the depth axis never moves a pixel.
-  const struct {
-    int type;
-    CVector world;
-    PixelPoint pixel;
-  } rows[] = {
+  const struct { int type; CVector world; PixelPoint pixel; } rows[] = {
       {IViewTran::front, {0, 10, 5}, {120, 65}},  {IViewTran::front, {-40, 10, 5}, {120, 65}},
       {IViewTran::top, {10, 0, 0}, {100, 95}},    {IViewTran::top, {0, 10, 0}, {120, 75}},
       {IViewTran::top, {0, 0, 99}, {100, 75}},    {IViewTran::right, {10, 0, 0}, {80, 75}},
@@ -124,10 +118,7 @@ TEST(ViewInverse, ScreenToWorldOnThePlaneThroughTheOrigin) {
 
 TEST(ViewInverse, HitTestIsStrictInTheTwoShownCoordinates) {
   // 3 pixels = 1.5 units; the depth coordinate never counts.
-  const struct {
-    int type;
-    CVector hit, misses[2];
-  } rows[] = {
+  const struct { int type; CVector hit, misses[2]; } rows[] = {
       {IViewTran::front, {500, 1.49, -1.49}, {{0, 1.5, 0}, {0, 0, -1.5}}},
       {IViewTran::top, {1.4, 1.4, 500}, {{1.5, 0, 0}, {0, -1.5, 0}}},
       {IViewTran::right, {1.4, 500, 1.4}, {{0, 0, 1.5}, {-1.5, 0, 0}}},
@@ -151,11 +142,7 @@ TEST(ViewDrawModes, PensBrushesAndRasterOperationsByModeAndStyle) {
   const Brush brush{Brush::solid, Rgb{7, 7, 7}};
   const Rgb background{1, 2, 3};
   const DrawState start{pen, brush, RasterOp::invert, background};
-  struct Row {
-    int mode, style;
-    DrawState expected;
-  };
-  const Row rows[] = {
+  const struct { int mode, style; DrawState expected; } rows[] = {
       {1, 1, {kBlackPen, kBlackBrush, RasterOp::copy, kBlack}},
       {1, 2, {kGreyPen, brush, RasterOp::copy, kBlack}},
       {7, 4, {kDashedGreyPen, brush, RasterOp::copy, kBlack}},
@@ -169,7 +156,7 @@ TEST(ViewDrawModes, PensBrushesAndRasterOperationsByModeAndStyle) {
       {6, 0, start},  // neither the style nor the mode changes anything
   };
   IViewTran view;
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(row.mode) + "/" + std::to_string(row.style));
     RecordingSurface device;
     device.SetState(start);
@@ -204,6 +191,12 @@ TEST(ViewRecord, Version3LayoutWithTheOwnCameraWritesNoCamera) {
   Load(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
   EXPECT_TRUE(loaded.HasOwnCamera());
   EXPECT_EQ(testing::StoreOf(loaded), bytes);
+
+  // The client rectangle is held to sixteen bits.
+  view.SetClientRect(-5, 0, 70000, 480);
+  Load(testing::StoreOf(view), [&](CArchive& ar) { loaded.Serialize(ar); });
+  EXPECT_EQ(loaded.GetWidth(), 65535);
+  EXPECT_EQ(loaded.GetHeight(), 480);
 }
 
 TEST(ViewRecord, OlderVersionsAndUnknownVersions) {
@@ -246,48 +239,6 @@ TEST(ViewRecord, OlderVersionsAndUnknownVersions) {
   Version3Tail(bad).Byte(0);
   Load(bad.bytes(), [&](CArchive& ar) { view.Serialize(ar); });
   EXPECT_EQ(view.GetViewType(), IViewTran::front);
-}
-
-TEST(ViewRecord, ClientRectangleIsHeldToSixteenBits) {
-  IViewTran view;
-  view.SetClientRect(-5, 0, 70000, 480);
-  IViewTran loaded;
-  Load(testing::StoreOf(view), [&](CArchive& ar) { loaded.Serialize(ar); });
-  EXPECT_EQ(loaded.GetWidth(), 65535);
-  EXPECT_EQ(loaded.GetHeight(), 480);
-}
-
-// Usually the view's reference is the camera's first appearance; either way
-// the item list owns it.
-TEST(ViewRecord, SceneCameraGoesToTheItemListWhicheverComesFirst) {
-  for (bool viewFirst : {true, false}) {
-    SCOPED_TRACE(viewFirst);
-    IObList items;
-    auto* camera = new ICamera;
-    camera->SetName("Cam1");
-    items.AddTail(camera);
-    IViewTran view;
-    view.SetCamera(camera);
-    Bytes bytes = Store([&](CArchive& ar) {
-      if (viewFirst) view.Serialize(ar);
-      items.Serialize(ar);
-      if (!viewFirst) view.Serialize(ar);
-    });
-    items.DeleteAll();
-
-    IViewTran loaded;
-    IObList loadedItems;
-    Load(bytes, [&](CArchive& ar) {
-      if (viewFirst) loaded.Serialize(ar);
-      loadedItems.Serialize(ar);
-      if (!viewFirst) loaded.Serialize(ar);
-      EXPECT_TRUE(ar.TakeUnownedObjects().empty());
-    });
-    ASSERT_EQ(loadedItems.GetCount(), 1u);
-    EXPECT_EQ(loaded.GetCamera(), loadedItems.GetHead());
-    EXPECT_EQ(loaded.GetCamera()->GetName(), "Cam1");
-    loadedItems.DeleteAll();  // the only owner: a double destruction would show here
-  }
 }
 
 }  // namespace
