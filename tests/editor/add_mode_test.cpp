@@ -1,5 +1,4 @@
-// Add mode at Root: the names of new forms, lights and cameras, their place
-// and what the views are told.
+// Add mode at Root: the names and places of new forms, lights and cameras.
 #include <fstream>
 
 #include "editing_fixture.h"
@@ -9,16 +8,14 @@ namespace {
 
 using AddMode = EditingTest;
 
-TEST_F(AddMode, FormsTakeTheNextFreeFileName) {
+TEST_F(AddMode, ItemsTakeTheNextFreeNames) {
   // FRM2.FRM exists on disk and FRM3.FRM is used in the scene.
   std::ofstream(dir.File("FRM2.FRM")) << "taken";
   AddForm("Old", {}, "FRM3.FRM");
   Forget();
   IRoot* first = doc.AddForm({10, 20, 0}, 100.0);
-  ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->GetFileName(), "FRM1.FRM");
   EXPECT_EQ(first->GetPosition(), CVector(10, 20, 0));
-  EXPECT_TRUE(first->IsSelected());
   EXPECT_EQ(view.HintsFor(first), (std::vector<int>{kHintDraw, kHintDrawHandle}));
   EXPECT_EQ(ui.LastStatus(), "Added Form frm1");
   EXPECT_EQ(doc.AddForm({}, 100.0)->GetFileName(), "FRM4.FRM");
@@ -29,13 +26,9 @@ TEST_F(AddMode, FormsTakeTheNextFreeFileName) {
   EXPECT_EQ(doc.AddForm({}, 100.0)->GetFileName(), "FRM5.FRM");
   NameCounter counter;
   EXPECT_EQ(counter.Next("Cam", "", [](const std::string&) { return true; }), "");
-}
-
-TEST_F(AddMode, LightsAndCamerasHaveCountersOfTheirOwn) {
+  // Lights and cameras have counters of their own.
   AddLight("Lht1");
-  IRoot* light = doc.AddLight({1, 2, 3}, 100.0);
-  EXPECT_EQ(light->GetName(), "Lht2");
-  EXPECT_EQ(light->GetPosition(), CVector(1, 2, 3));
+  EXPECT_EQ(doc.AddLight({1, 2, 3}, 100.0)->GetName(), "Lht2");
   auto* camera = static_cast<ICamera*>(doc.AddCamera({0, 0, 0}, 100.0));
   EXPECT_EQ(ui.LastStatus(), "Added Camera Cam1");
   // Placed for a view 100 wide: looking along -X from the point.

@@ -6,11 +6,7 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "editor/model/add_mode.h"
 #include "editor/model/clipboard.h"
@@ -51,7 +47,6 @@ struct ScriptedDialogs : IEditorDialogs {
   ScriptedDialog<ArraySettings> array;
   ScriptedDialog<WorkspaceProperties> workspace;
   std::optional<std::string> fileToOpen, fileToSave;
-  std::vector<FileDialogRequest> fileRequests;
 
   bool EditCurvedDrag(CurvedDragSettings& v) override { return curvedDrag.Run(v); }
   bool EditSphere(SphereDefinition& v) override { return sphere.Run(v); }
@@ -59,25 +54,16 @@ struct ScriptedDialogs : IEditorDialogs {
   bool EditLathe(LatheSettings& v) override { return lathe.Run(v); }
   bool EditArray(ArraySettings& v) override { return array.Run(v); }
   bool EditWorkspace(WorkspaceProperties& v) override { return workspace.Run(v); }
-  std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& r) override {
-    fileRequests.push_back(r);
-    return fileToOpen;
-  }
-  std::optional<std::string> ChooseFileToSave(const FileDialogRequest& r) override {
-    fileRequests.push_back(r);
-    return fileToSave;
-  }
+  std::optional<std::string> ChooseFileToOpen(const FileDialogRequest&) override { return fileToOpen; }
+  std::optional<std::string> ChooseFileToSave(const FileDialogRequest&) override { return fileToSave; }
 };
 
 // The form sheet runs the scripted change and reports it confirmed.
 struct ScriptedProperties : IPropertyEditor {
   std::function<void(IObject&)> onForm;
-  int formSheets = 0;
   bool EditForm(IObject& form) override {
-    ++formSheets;
-    if (!onForm) return false;
-    onForm(form);
-    return true;
+    if (onForm) onForm(form);
+    return static_cast<bool>(onForm);
   }
 };
 
@@ -124,6 +110,12 @@ class EditingTest : public ::testing::Test {
     AddSquare(*form, "Square", 0.0);
     return static_cast<IObject*>(doc.AppendItem(std::move(form)));
   }
+  template <class Item>
+  Item* Add(const std::string& name) {
+    auto item = std::make_unique<Item>();
+    item->SetName(name);
+    return static_cast<Item*>(doc.AppendItem(std::move(item)));
+  }
 
   // A layer with one square polygon of side 10 at height z.
   static ILayer* AddSquare(IObject& form, const std::string& layerName, double z) {
@@ -143,21 +135,13 @@ class EditingTest : public ::testing::Test {
 
   // A clone of master, linked and counted as a paste would.
   IObject* AddClone(IObject& master, const std::string& name, const CVector& at = {}) {
-    auto clone = std::make_unique<IObject>();
-    clone->SetName(name);
+    IObject* clone = Add<IObject>(name);
     clone->SetPosition(at);
-    IObject* raw = static_cast<IObject*>(doc.AppendItem(std::move(clone)));
-    EXPECT_TRUE(doc.AttachClone(*raw, master));
-    raw->UpdateFromMaster();
-    return raw;
+    EXPECT_TRUE(doc.AttachClone(*clone, master));
+    clone->UpdateFromMaster();
+    return clone;
   }
 
-  template <class Item>
-  Item* Add(const std::string& name) {
-    auto item = std::make_unique<Item>();
-    item->SetName(name);
-    return static_cast<Item*>(doc.AppendItem(std::move(item)));
-  }
   ICamera* AddCamera(const std::string& name) {
     ICamera* camera = Add<ICamera>(name);
     camera->PlaceAt({}, 100.0);
@@ -178,11 +162,6 @@ class EditingTest : public ::testing::Test {
     std::vector<IRoot*> items;
     for (IDrawable* item : doc.GetItems()) items.push_back(static_cast<IRoot*>(item));
     return items;
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (IRoot* item : Items()) names.push_back(item->GetName());
-    return names;
   }
   void Forget() {
     ui.Clear();

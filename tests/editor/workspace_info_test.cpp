@@ -1,5 +1,4 @@
-// The workspace's property sheet and its "About" counts, the form sheet, and
-// the workspace file as the document saves and opens it.
+// The workspace's property sheet with its "About" counts, and its file.
 #include "editing_fixture.h"
 
 namespace brevoxa::testing {
@@ -22,8 +21,6 @@ TEST_F(WorkspaceInfo, AboutCountsAndTheSheetsValues) {
   EXPECT_EQ(dialogs.workspace.shown.at(0).about,
             (std::vector<std::string>{"Points\t12", "Polygons\t4", "Layers\t3", "Objects\t3", "Cameras\t1",
                                       "Lights\t1", "Forms\t1"}));
-  EXPECT_EQ(dialogs.workspace.shown.at(0).renderFileName, "RENDER.RDR");
-
   WorkspaceProperties values;
   values.name = "Harbour";
   values.renderFileName = "FAST.RDR";
@@ -34,19 +31,6 @@ TEST_F(WorkspaceInfo, AboutCountsAndTheSheetsValues) {
   EXPECT_EQ(doc.GetWorkspace().GetRenderLink().GetFileName(), "FAST.RDR");
   EXPECT_EQ(doc.GetWorkspace().GetEnvironmentLink().GetFileName(), "NIGHT.ENV");
   EXPECT_TRUE(doc.IsModified());
-}
-
-TEST_F(WorkspaceInfo, FormPropertiesRenewTheListAndRedraw) {
-  Select({AddForm("A")});
-  properties.onForm = [](IObject& f) { f.SetName("Renamed"); };
-  Forget();
-  doc.Properties();
-  EXPECT_EQ(doc.GetObjectList().Names(), std::vector<std::string>{"Renamed"});
-  EXPECT_EQ(view.hints, (std::vector<Hint>{{kHintRepaintAll, nullptr}}));
-  properties.onForm = nullptr;  // Cancel redraws nothing
-  Forget();
-  doc.Properties();
-  EXPECT_TRUE(view.hints.empty());
 }
 
 TEST_F(WorkspaceInfo, SaveAndOpenTheWorkspaceRefillsTheList) {
