@@ -71,6 +71,23 @@ TEST(OctreeBuild, StopsSubdividingOnRequestAndReportsTheFirstLevel) {
 }
 
 // The box [-1, 1]³; exits within 0.001 miss, slopes within 1e-5 are parallel.
+// Two polygons in one plane: the one listed first in the leaf wins the tie.
+TEST(FindNearestHit, TiesGoToTheEntryListedFirst) {
+  Scene scene;
+  scene.AddCamera();
+  const IPolygon& first = scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.2, 2));
+  const IPolygon& second = scene.AddPolygon(Square({0.5, 0.5, 0.5}, 0.3, 2));
+  RenderCounters counters;
+  const Octree tree = BuildOctree(scene.Items(), 1, 4, counters);
+  const auto listed = tree.GetLeafEntries(*tree.FindLeaf({0.5, 0.5, 0.9}).node);
+  ASSERT_EQ(listed.size(), 2u);
+  const IPolygon* listedFirst = tree.GetEntries()[listed[0]].polygon;
+  ASSERT_TRUE(listedFirst == &first || listedFirst == &second);
+  HitRecord hit;
+  ASSERT_TRUE(tree.FindNearestHit(MakeRay({0.5, 0.5, 0.9}, {0, 0, -1}), 1e14, hit, counters));
+  EXPECT_EQ(hit.polygon, listedFirst);
+}
+
 TEST(RayBoxIntersect, GivesEntryAndExitOrAMiss) {
   CBoundingBox box;
   box.min = {-1, -1, -1};

@@ -93,7 +93,9 @@ TEST(RenderStatistics, MissingOrDamagedFileGivesEmptyStatistics) {
 }
 
 TEST(RenderStatistics, DialogLines) {
-  std::tm local{.tm_sec = 9, .tm_min = 5, .tm_hour = 13, .tm_mday = 14, .tm_mon = 5, .tm_year = 124, .tm_isdst = -1};
+  std::tm local{};
+  local.tm_sec = 9, local.tm_min = 5, local.tm_hour = 13, local.tm_mday = 14, local.tm_mon = 5, local.tm_year = 124;
+  local.tm_isdst = -1;
   RenderStatistics s = Sample();
   s.startTime = std::mktime(&local);
   s.endTime = s.startTime + 3725;
