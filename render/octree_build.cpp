@@ -8,6 +8,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "render/octree.h"
@@ -297,13 +298,18 @@ class OctreeBuilder {
                 const OctreeBuildHooks& hooks)
       : tree_(tree), maxDepth_(maxDepth), leafLimit_(leafLimit), counters_(counters), hooks_(hooks) {}
 
-  // Takes the scene's polygons and the box of the forms and cameras.
-  void Collect(const IObList& scene);
-  // Divides the root, and the cells below it as the limits allow.
-  void Run() {
+  // Takes the scene's polygons and the box of the forms and cameras, then
+  // divides the root, and the cells below it as the limits allow.
+  void Build(const IObList& scene) {
+    if (hooks_.threads > 1) {
+      const int threads = std::min(hooks_.threads, 64);
+      pool_ = std::make_unique<BuildPool>(threads, hooks_);
+      scratches_.resize(static_cast<size_t>(threads));
+    }
+    Collect(scene);
     std::vector<uint32_t> all(tree_.entries_.size());
     for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
-    if (hooks_.threads <= 1) {
+    if (!pool_) {
       Output out{tree_.nodes_, tree_.leafEntries_, counters_.octreeSize};
       Subdivide(out, callerScratch_, 0, tree_.rootBox_, 1, all);
     } else {
@@ -522,6 +528,8 @@ class OctreeBuilder {
   // Cells above this level are divided by a task for each child.
   static constexpr int kTaskLevels = 2;
 
+  void Collect(const IObList& scene);
+  void FillEntries(size_t begin, size_t end);
   void RunInParallel(std::span<const uint32_t> all);
   // worker: the pool's number of the thread running it, whose lists it uses.
   void DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
@@ -546,9 +554,6 @@ class OctreeBuilder {
 };
 
 void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
-  const int threads = std::min(hooks_.threads, 64);
-  pool_ = std::make_unique<BuildPool>(threads, hooks_);
-  scratches_.resize(static_cast<size_t>(threads));
   Part root;
   DivideByTasks(root, tree_.rootBox_, 1, all, 0);
   pool_.reset();
@@ -664,48 +669,42 @@ void OctreeBuilder::Collect(const IObList& scene) {
   }
   LargeVector<OctreeEntry>& entries = tree_.entries_;
   entries.reserve(polygonCount);
-  size_t vertexCount = 0;
   for (const Layer& layer : layers) {
     for (const IDrawable* polygonItem : layer.layer->GetPolygons()) {
       const auto* polygon = static_cast<const IPolygon*>(polygonItem);
-      entries.push_back({layer.form, layer.layer, polygon, nullptr, nullptr, 0, 0});
-      vertexCount += polygon->GetPoints().GetCount();
+      entries.push_back({layer.form, layer.layer, polygon, nullptr, nullptr,
+                         static_cast<uint32_t>(polygon->GetPoints().GetCount()), 0});
     }
   }
 
   // Each new entry went to the front of the master list and of the root's
-  // list: both hold the scene's polygons last first. The arrays are sized
-  // in advance: much of the build's time goes to the memory it first
-  // touches, and the entries point into the vertex array.
+  // list: both hold the scene's polygons last first. Every array is sized
+  // before it is filled, so that the polygons can be copied in ranges on
+  // several threads.
   std::reverse(entries.begin(), entries.end());
-  tree_.vertices_.reserve(vertexCount);
-  tree_.positions_.reserve(vertexCount);
-  tree_.planes_.resize(entries.size());
   shapes_.resize(entries.size());
+  size_t vertexCount = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
-    OctreeEntry& entry = entries[i];
-    const IPolygon& polygon = *entry.polygon;
-    Shape& shape = shapes_[i];
-    shape.firstVertex = static_cast<uint32_t>(tree_.vertices_.size());
-    CBoundingBox bounds;
-    bounds.min = CVector(kInfinity, kInfinity, kInfinity);
-    bounds.max = CVector(-kInfinity, -kInfinity, -kInfinity);
-    for (const IDrawable* item : polygon.GetPoints()) {
-      const auto* point = static_cast<const IPoint*>(item);
-      tree_.vertices_.push_back(point);
-      tree_.positions_.push_back(point->world);
-      bounds.Add(point->world);
+    if (entries[i].pointCount > std::numeric_limits<uint32_t>::max() - vertexCount)
+      throw std::length_error("The scene has too many polygon vertices.");
+    shapes_[i].firstVertex = static_cast<uint32_t>(vertexCount);
+    shapes_[i].vertexCount = entries[i].pointCount;
+    vertexCount += entries[i].pointCount;
+  }
+  tree_.vertices_.resize(vertexCount);
+  tree_.positions_.resize(vertexCount);
+  tree_.planes_.resize(entries.size());
+
+  // Copying a polygon visits its points one by one all over the heap.
+  constexpr size_t kRange = 4096;
+  if (!pool_ || entries.size() <= kRange) {
+    FillEntries(0, entries.size());
+  } else {
+    BuildPool::Join join;
+    for (size_t begin = 0; begin < entries.size(); begin += kRange) {
+      pool_->Fork(join, [this, begin, &entries](size_t) { FillEntries(begin, std::min(begin + kRange, entries.size())); });
     }
-    shape.vertexCount = static_cast<uint32_t>(tree_.vertices_.size()) - shape.firstVertex;
-    for (int axis = 0; axis < 3; ++axis) {
-      shape.lo[axis] = FloatBelow(Axis(bounds.min, axis));
-      shape.hi[axis] = FloatAbove(Axis(bounds.max, axis));
-    }
-    entry.points = tree_.vertices_.data() + shape.firstVertex;
-    entry.positions = tree_.positions_.data() + shape.firstVertex;
-    entry.pointCount = shape.vertexCount;
-    entry.dominantAxis = polygon.GetDominantAxis();
-    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
+    pool_->Wait(join, 0);
   }
 
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
@@ -714,13 +713,40 @@ void OctreeBuilder::Collect(const IObList& scene) {
   tree_.moderateBox_ = Octree::IsModerateBox(tree_.rootBox_);
 }
 
+// Copies the vertices, plane and box of the entries [begin, end).
+void OctreeBuilder::FillEntries(size_t begin, size_t end) {
+  for (size_t i = begin; i < end; ++i) {
+    OctreeEntry& entry = tree_.entries_[i];
+    const IPolygon& polygon = *entry.polygon;
+    Shape& shape = shapes_[i];
+    CBoundingBox bounds;
+    bounds.min = CVector(kInfinity, kInfinity, kInfinity);
+    bounds.max = CVector(-kInfinity, -kInfinity, -kInfinity);
+    size_t v = shape.firstVertex;
+    for (const IDrawable* item : polygon.GetPoints()) {
+      const auto* point = static_cast<const IPoint*>(item);
+      tree_.vertices_[v] = point;
+      tree_.positions_[v] = point->world;
+      bounds.Add(point->world);
+      ++v;
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+      shape.lo[axis] = FloatBelow(Axis(bounds.min, axis));
+      shape.hi[axis] = FloatAbove(Axis(bounds.max, axis));
+    }
+    entry.points = tree_.vertices_.data() + shape.firstVertex;
+    entry.positions = tree_.positions_.data() + shape.firstVertex;
+    entry.dominantAxis = polygon.GetDominantAxis();
+    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
+  }
+}
+
 Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
                    const OctreeBuildHooks& hooks) {
   Octree tree;
   OctreeBuilder builder(tree, std::clamp(maxDepth, 1, Octree::kMaxDepthLimit),
                         static_cast<size_t>(std::max(leafLimit, 0)), counters, hooks);
-  builder.Collect(scene);
-  builder.Run();
+  builder.Build(scene);
   return tree;
 }
 
