@@ -1,7 +1,9 @@
 // Ray–polygon tests: plane distance and the fan-triangle containment test.
 #include "render/intersect.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "scene/point.h"
@@ -105,6 +107,67 @@ bool ContainsHitOnAxis(int dominantAxis, size_t count, PositionAt positionAt, Po
 }
 
 }  // namespace
+
+// Why the box holds. Say the fan test accepts the point h in the triangle
+// (q0, qi, qi+1) with the computed coordinates α, β: β and α lie within
+// 1e-9 of [0, 1] and α + β ≤ 1 + 1e-9. With L the largest projected edge
+// coordinate of the triangle (u1, w1, u2, w2) and D its computed
+// determinant u1·w2 − u2·w1, the rounding errors of β and α are at most a
+// few units of rounding times L²/|D| (and the α row divides by the larger
+// of |u1|, |w1|, which is at least |D| / 2L). Allowing L²/|D| ≤ 1000, both
+// errors stay below 3e-9; so the exact coordinates of h are at least
+// −4e-9, and h lies within 8e-9 of the triangle's extent outside its
+// bounding rectangle. The box adds a millionth of the polygon's extent, and
+// only where its coordinates are at most a million times that extent, so
+// that the margin outlasts the rounding of the box and of h − q0.
+FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAxis) {
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  FanRejectBox open;
+  for (int axis = 0; axis < 3; ++axis) {
+    open.lo[axis] = -kInfinity;
+    open.hi[axis] = kInfinity;
+  }
+  if (positions.size() < 3 || dominantAxis < 1 || dominantAxis > 3) return open;
+  const int axisA = dominantAxis == 1 ? 1 : 0;
+  const int axisB = dominantAxis == 3 ? 1 : 2;
+  auto coordinate = [](const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; };
+
+  constexpr double kMaxThinness = 1000.0;
+  const double a0 = coordinate(positions[0], axisA), b0 = coordinate(positions[0], axisB);
+  for (size_t i = 2; i < positions.size(); ++i) {
+    // The differences exactly as the fan test forms them.
+    const double u1 = coordinate(positions[i - 1], axisA) - a0, w1 = coordinate(positions[i - 1], axisB) - b0;
+    const double u2 = coordinate(positions[i], axisA) - a0, w2 = coordinate(positions[i], axisB) - b0;
+    const double determinant = u1 == 0.0 ? -u2 * w1 : u1 * w2 - u2 * w1;
+    const double largest = std::max({std::fabs(u1), std::fabs(w1), std::fabs(u2), std::fabs(w2)});
+    if (!(largest * largest <= kMaxThinness * std::fabs(determinant))) return open;
+  }
+
+  double lo[2] = {a0, b0}, hi[2] = {a0, b0}, magnitude = 0.0;
+  for (const CVector& v : positions) {
+    const double c[2] = {coordinate(v, axisA), coordinate(v, axisB)};
+    for (int k = 0; k < 2; ++k) {
+      lo[k] = std::min(lo[k], c[k]);
+      hi[k] = std::max(hi[k], c[k]);
+      magnitude = std::max(magnitude, std::fabs(c[k]));
+    }
+  }
+  const double extent = std::max(hi[0] - lo[0], hi[1] - lo[1]);
+  if (!(std::isfinite(magnitude) && extent > 0.0 && magnitude <= 1e6 * extent)) return open;
+  const double margin = 1e-6 * extent;
+  FanRejectBox box = open;
+  const int axes[2] = {axisA, axisB};
+  for (int k = 0; k < 2; ++k) {
+    // Rounded outwards to float.
+    const double low = lo[k] - margin, high = hi[k] + margin;
+    float l = static_cast<float>(low), h = static_cast<float>(high);
+    if (l > low) l = std::nextafter(l, -kInfinity);
+    if (h < high) h = std::nextafter(h, kInfinity);
+    box.lo[axes[k]] = l;
+    box.hi[axes[k]] = h;
+  }
+  return box;
+}
 
 bool IntersectPlane(const IPolygon& polygon, const Ray& ray, double& t) {
   return IntersectPlane(polygon.GetNormal(), polygon.GetPlaneD(), ray, t);

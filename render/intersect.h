@@ -47,4 +47,23 @@ bool ContainsHit(const IPolygon& polygon, HitRecord& hit, const Ray& ray, double
 bool ContainsHit(std::span<const CVector> positions, const IPoint* const* points, int dominantAxis,
                  HitRecord& hit, const Ray& ray, double t);
 
+// A box around a polygon outside which ContainsHit never accepts a point,
+// whatever its rounding, so that a point found outside it is refused
+// without the fan test. Along the projection axis it is unbounded; for a
+// polygon whose fan triangles are too thin for the bound to hold, or whose
+// size is lost in its coordinates' rounding, it is unbounded everywhere.
+struct FanRejectBox {
+  float lo[3];
+  float hi[3];
+
+  // Whether ray.At(t), computed as ContainsHit computes it, lies outside.
+  // A NaN point never does.
+  bool Refuses(const CVector& point) const {
+    return point.x < lo[0] || point.x > hi[0] || point.y < lo[1] || point.y > hi[1] || point.z < lo[2] ||
+           point.z > hi[2];
+  }
+};
+
+FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAxis);
+
 }  // namespace brevoxa

@@ -355,6 +355,9 @@ bool Octree::MeetsPlane(uint32_t index, const Ray& ray, double window, double& t
 // the polygon, which fills the record (form, layer, polygon and the fan
 // triangle) and counts.
 bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const {
+  // Most planes a ray meets within a leaf belong to the neighbours of the
+  // polygon it hits, or leaves, and are met well outside them.
+  if (planes_[index].reject.Refuses(ray.At(t))) return false;
   const OctreeEntry& entry = entries_[index];
   if (!ContainsHit({entry.positions, entry.pointCount}, entry.points, entry.dominantAxis, hit, ray, t)) return false;
   ++counters.polygonHits;

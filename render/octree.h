@@ -14,6 +14,7 @@
 
 #include "math/bounds.h"
 #include "render/hit_record.h"
+#include "render/intersect.h"
 #include "render/large_array.h"
 #include "render/ray.h"
 #include "render/render_counters.h"
@@ -194,10 +195,12 @@ class Octree {
  private:
   friend class OctreeBuilder;
 
-  // What the leaf loops read of every entry: its plane, two to a cache line.
-  struct EntryPlane {
+  // What the leaf loops read of every entry, one cache line each: its
+  // plane, and the box outside which its polygon refuses every point.
+  struct alignas(64) EntryPlane {
     CVector normal;
     double d = 0.0;
+    FanRejectBox reject;
   };
 
   void Swap(Octree& other) noexcept {

@@ -737,7 +737,8 @@ void OctreeBuilder::FillEntries(size_t begin, size_t end) {
     entry.points = tree_.vertices_.data() + shape.firstVertex;
     entry.positions = tree_.positions_.data() + shape.firstVertex;
     entry.dominantAxis = polygon.GetDominantAxis();
-    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD()};
+    tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD(),
+                        MakeFanRejectBox({entry.positions, entry.pointCount}, entry.dominantAxis)};
   }
 }
 

@@ -155,5 +155,62 @@ TEST(ContainsHit, GeneratedSpheresHaveNoGapsOrOverlapsBetweenFaces) {
   }
 }
 
+// Whatever the reject box refuses, the fan test refuses too: points just
+// beyond the vertices (where the fan test's own tolerance accepts) and all
+// around, on polygons of several sizes far from and near the origin. A
+// sliver, whose coordinates the bound does not cover, gets no box.
+TEST(FanRejectBox, RefusesOnlyPointsTheFanTestRefuses) {
+  std::mt19937 random(7041);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  const double inf = std::numeric_limits<float>::infinity();
+  int refused = 0;
+  for (int round = 0; round < 300; ++round) {
+    const double scale = round % 3 == 0 ? 1e-3 : round % 3 == 1 ? 1.0 : 1e3;
+    const CVector offset = CVector(unit(random), unit(random), unit(random)) * (round % 2 ? 1e3 * scale : 0.0);
+    // A triangle or a convex quad in a random plane.
+    CVector e1(unit(random), unit(random), unit(random));
+    e1.Normalize();
+    CVector e2 = e1.Cross(CVector(unit(random), unit(random), unit(random)));
+    e2.Normalize();
+    const int corners = 3 + round % 2;
+    std::vector<CVector> positions;
+    for (int k = 0; k < corners; ++k) {
+      const double angle = (k + 0.4 * unit(random)) * 6.283185307179586 / corners;
+      positions.push_back(offset + (e1 * std::cos(angle) + e2 * std::sin(angle)) * scale);
+    }
+    const CVector normal = e1.Cross(e2);
+    const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
+    const int dominantAxis = ax >= ay && ax >= az ? 1 : ay >= az ? 2 : 3;
+    const FanRejectBox box = MakeFanRejectBox(positions, dominantAxis);
+    ASSERT_EQ(box.lo[dominantAxis - 1], -inf);
+
+    const std::vector<const IPoint*> points(positions.size(), nullptr);
+    auto check = [&](const CVector& h) {
+      HitRecord hit;
+      const bool accepted = ContainsHit(positions, points.data(), dominantAxis, hit, Ray{h, {0, 0, 0}}, 1.0);
+      if (box.Refuses(h)) {
+        ++refused;
+        EXPECT_FALSE(accepted) << "round " << round << " at " << h.x << ", " << h.y << ", " << h.z;
+      }
+    };
+    for (const CVector& v : positions) {
+      for (const double step : {0.0, 1e-12, 1e-9, 1e-7, 9e-7, 1.1e-6, 1e-3}) {
+        for (const CVector& away : {CVector(1, 0, 0), CVector(-1, 0, 0), CVector(0, 1, 0), CVector(0, -1, 0),
+                                    CVector(0, 0, 1), CVector(0, 0, -1)}) {
+          check(v + away * (step * 2 * scale));
+        }
+      }
+    }
+    for (int sample = 0; sample < 50; ++sample) {
+      check(offset + CVector(unit(random), unit(random), unit(random)) * (1.5 * scale));
+    }
+  }
+  EXPECT_GT(refused, 10000);
+
+  const std::vector<CVector> sliver = {{0, 0, 0}, {1, 0, 0}, {2, 1e-4, 0}};
+  const FanRejectBox open = MakeFanRejectBox(sliver, 3);
+  EXPECT_FALSE(open.Refuses({1e9, -1e9, 5}));
+}
+
 }  // namespace
 }  // namespace brevoxa
