@@ -146,6 +146,7 @@ constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
 // points never become NaN (see IsPlainHeading).
 template <bool kUpX, bool kUpY, bool kUpZ>
 struct FixedHeading {
+  static constexpr bool kFixed = true;
   static constexpr bool kMayMeetNaN = false;
   static constexpr bool up[3] = {kUpX, kUpY, kUpZ};
   static constexpr bool moves[3] = {true, true, true};
@@ -153,6 +154,7 @@ struct FixedHeading {
 };
 
 struct AnyHeading {
+  static constexpr bool kFixed = false;
   static constexpr bool kMayMeetNaN = true;
   explicit AnyHeading(const CVector& direction) {
     const double d[3] = {direction.x, direction.y, direction.z};
@@ -175,6 +177,12 @@ struct AnyHeading {
 // of a walk lies in the box (or within 0.001 of the direction's length of
 // it), so each face distance, a difference over a divisor of at least
 // 1e-150, stays finite, and so does every point of the walk.
+// Whether a point at x is still short of the face at f, heading up or down.
+template <bool kUp>
+bool Before(double x, double f) {
+  return kUp ? x < f : x > f;
+}
+
 bool IsPlainHeading(const CVector& direction) {
   auto plain = [](double d) { return std::fabs(d) >= kSmallDirection && std::fabs(d) < kLargeCoordinate; };
   return plain(direction.x) && plain(direction.y) && plain(direction.z);
@@ -263,6 +271,16 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
         Heading::kMayMeetNaN && (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]));
     if (hasNaN || lastHadNaN) {
       depth = 0;
+    } else if constexpr (Heading::kFixed) {
+      // Along a fixed heading every bound is the face ahead, or infinite
+      // where that face is the root's own; a point on the root's face
+      // climbs further than it must, and lands in the same leaf.
+      while (depth > 0) {
+        const double* f = path[depth].face;
+        if (Before<Heading::up[0]>(p[0], f[0]) && Before<Heading::up[1]>(p[1], f[1]) &&
+            Before<Heading::up[2]>(p[2], f[2])) break;
+        --depth;
+      }
     } else {
       while (depth > 0) {
         const double* bound = path[depth].bound;
@@ -287,12 +305,14 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
         const bool high = p[a] > c[a] || (p[a] == c[a] && up[a]);
         halves |= unsigned(high) << a;
         cell.face[a] = parent.face[a];
-        cell.bound[a] = parent.bound[a];
+        if constexpr (!Heading::kFixed) cell.bound[a] = parent.bound[a];
         // The child's face ahead is the centre when the ray heads from the
         // child towards it.
         if (high != up[a]) {
           cell.face[a] = c[a];
-          if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
+          if constexpr (!Heading::kFixed) {
+            if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
+          }
         }
       }
       cell.node = node->firstChild + kChildOfHalves[halves];
@@ -334,8 +354,13 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     for (int a = 0; a < 3; ++a) {
       next[a] = o[a] + d[a] * exit;
       if (exitAxes & (1u << a)) next[a] = face[a];
-      if (d[a] > 0.0) next[a] = std::max(next[a], p[a]);
-      if (d[a] < 0.0) next[a] = std::min(next[a], p[a]);
+      if constexpr (Heading::kFixed) {
+        // The heading is the direction's signs.
+        next[a] = up[a] ? std::max(next[a], p[a]) : std::min(next[a], p[a]);
+      } else {
+        if (d[a] > 0.0) next[a] = std::max(next[a], p[a]);
+        if (d[a] < 0.0) next[a] = std::min(next[a], p[a]);
+      }
       if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
     }
     // Only a point already beyond the leaf's exit face fails to advance; the
