@@ -14,7 +14,7 @@ namespace brevoxa {
 
 void CSafeFile::Fail(int err) const { throw CFileException(CFileException::CauseFromErrno(err), path_, std::strerror(err)); }
 
-CSafeFile::CSafeFile(const std::string& path) : path_(path) {
+CSafeFile::CSafeFile(const std::string& path, Durability durability) : path_(path), durability_(durability) {
   if (path.empty()) throw CFileException(CFileException::badPath, path, "empty file name");
   // Renaming would replace a read-only file that a direct write must not.
   struct stat existing {};
@@ -75,7 +75,7 @@ void CSafeFile::Commit() {
   std::FILE* f = file_;
   file_ = nullptr;
   int err = 0;
-  if (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0) err = errno;
+  if (std::fflush(f) != 0 || (durability_ == Durability::synced && ::fsync(::fileno(f)) != 0)) err = errno;
   if (std::fclose(f) != 0 && err == 0) err = errno;
   if (err == 0 && std::rename(tempPath_.c_str(), path_.c_str()) != 0) err = errno;
   if (err != 0) {

@@ -12,9 +12,16 @@ namespace brevoxa {
 
 class CSafeFile : public CFile {
  public:
+  // synced: Commit waits until the bytes are on the disk before the rename,
+  // so that even a power cut leaves the old file or the whole new one.
+  // unsynced: the rename follows at once; for files that can be made again
+  // (a rendered image), where the wait, a millisecond and at times many,
+  // is not worth it.
+  enum class Durability { synced, unsynced };
+
   // Creates the temporary; throws CFileException naming the target path
   // when the folder is missing or the target is read-only.
-  explicit CSafeFile(const std::string& path);
+  explicit CSafeFile(const std::string& path, Durability durability = Durability::synced);
   // Without Commit the temporary is removed and the target left alone.
   ~CSafeFile() override;
   CSafeFile(const CSafeFile&) = delete;
@@ -38,6 +45,7 @@ class CSafeFile : public CFile {
   std::string tempPath_;
   std::FILE* file_ = nullptr;
   uint64_t position_ = 0;
+  Durability durability_;
 };
 
 }  // namespace brevoxa

@@ -134,7 +134,8 @@ struct OpenedFiles {
 bool OpenFiles(const std::string& outputPath, const std::string& reducedPath, IUserInterface& ui,
                OpenedFiles& files) {
   try {
-    files.output = std::make_unique<CSafeFile>(outputPath);
+    // A picture can be rendered again: not worth waiting for the disk.
+    files.output = std::make_unique<CSafeFile>(outputPath, CSafeFile::Durability::unsynced);
   } catch (const std::exception&) {
     ui.Message(CantWriteText(outputPath));
     return false;
