@@ -414,7 +414,7 @@ class OctreeBuilder {
   };
 
   // The lists one thread works with, one of each per level.
-  struct Scratch {
+  struct alignas(64) Scratch {
     // The lists of the cells being filled.
     std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists;
     // For each entry of the cell being divided, the halves it may reach
@@ -422,13 +422,23 @@ class OctreeBuilder {
     std::array<std::vector<uint8_t>, Octree::kMaxDepthLimit + 1> reach;
     // The normalised vertices of one polygon; grows to the largest.
     std::vector<CVector> vertices;
+    // On several threads: the cells and leaf lists of the parts this
+    // thread divided, one after the other. Memory touched for the first
+    // time is dear (see large_array.h); arrays of their own for each part
+    // came from fresh heap pages, and dividing took twice as long on two
+    // threads as on one.
+    LargeVector<OctreeNode> nodes;
+    LargeVector<uint32_t> leafEntries;
   };
 
-  // Where a subdivision puts the cells it makes.
+  // Where a subdivision puts the cells it makes: node numbers and leaf
+  // runs count from nodeBase and leafBase in the arrays.
   struct Output {
     LargeVector<OctreeNode>& nodes;
     LargeVector<uint32_t>& leafEntries;
     uint64_t& cells;
+    size_t nodeBase = 0;
+    size_t leafBase = 0;
   };
 
   static unsigned ChildHalves(int child) {
@@ -472,18 +482,19 @@ class OctreeBuilder {
 
   // Makes node's eight children; returns the first.
   static uint32_t AddChildren(Output& out, uint32_t node, const CVector& centre) {
-    const auto first = static_cast<uint32_t>(out.nodes.size());
-    out.nodes[node].centre[0] = centre.x;
-    out.nodes[node].centre[1] = centre.y;
-    out.nodes[node].centre[2] = centre.z;
-    out.nodes[node].firstChild = first;
+    const auto first = static_cast<uint32_t>(out.nodes.size() - out.nodeBase);
+    OctreeNode& divided = out.nodes[out.nodeBase + node];
+    divided.centre[0] = centre.x;
+    divided.centre[1] = centre.y;
+    divided.centre[2] = centre.z;
+    divided.firstChild = first;
     out.nodes.resize(out.nodes.size() + 8);
     out.cells += 8;
     return first;
   }
 
   static void MakeLeaf(Output& out, uint32_t node, std::span<const uint32_t> list) {
-    out.nodes[node].run = {out.leafEntries.size(), static_cast<uint32_t>(list.size())};
+    out.nodes[out.nodeBase + node].run = {out.leafEntries.size() - out.leafBase, static_cast<uint32_t>(list.size())};
     out.leafEntries.insert(out.leafEntries.end(), list.begin(), list.end());
   }
 
@@ -513,12 +524,17 @@ class OctreeBuilder {
   // each into a part of the tree of its own; the parts are put together in
   // child order afterwards, so the tree is the same for every thread count.
 
-  // A cell and what lies below it. nodes[0] is the cell itself; its
-  // descendants follow in blocks of eight. Parts made by tasks of their own
-  // hang from the nodes named in `parts`.
-  struct Part {
-    LargeVector<OctreeNode> nodes = LargeVector<OctreeNode>(1);
-    LargeVector<uint32_t> leafEntries;
+  // A cell and what lies below it, in the arrays of the thread that divided
+  // it: nodeCount nodes from nodeBase, the first the cell itself, its
+  // descendants following in blocks of eight, and leafCount leaf entries
+  // from leafBase. Parts made by tasks of their own hang from the nodes
+  // named in `parts`.
+  struct alignas(64) Part {
+    size_t worker = 0;
+    size_t nodeBase = 0;
+    size_t nodeCount = 0;
+    size_t leafBase = 0;
+    size_t leafCount = 0;
     uint64_t cells = 0;
     // The cell's own list, read by the tasks of its children.
     std::vector<uint32_t> list;
@@ -531,6 +547,8 @@ class OctreeBuilder {
   void Collect(const IObList& scene);
   void FillEntries(size_t begin, size_t end);
   void RunInParallel(std::span<const uint32_t> all);
+  // Starts the part with its cell in the worker's arrays.
+  Output BeginPart(Part& part, size_t worker);
   // worker: the pool's number of the thread running it, whose lists it uses.
   void DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
                      size_t worker);
@@ -555,9 +573,9 @@ class OctreeBuilder {
 
 void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   Part root;
+  BeginPart(root, 0);
   DivideByTasks(root, tree_.rootBox_, 1, all, 0);
   pool_.reset();
-  scratches_.clear();
   tree_.nodes_.assign(1, OctreeNode{});
   tree_.leafEntries_.clear();
   size_t nodeCount = 1, leafEntryCount = 0;
@@ -565,16 +583,30 @@ void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   tree_.nodes_.reserve(nodeCount);
   tree_.leafEntries_.reserve(leafEntryCount);
   Place(root, 0);
+  scratches_.clear();
 }
 
-// Divides the cell that is part.nodes[0] with one task for each child. The
-// thread that called the build reports the first level's progress as its
-// children finish, in their order.
+OctreeBuilder::Output OctreeBuilder::BeginPart(Part& part, size_t worker) {
+  Scratch& scratch = scratches_[worker];
+  part.worker = worker;
+  part.nodeBase = scratch.nodes.size();
+  part.leafBase = scratch.leafEntries.size();
+  scratch.nodes.emplace_back();
+  return Output{scratch.nodes, scratch.leafEntries, part.cells, part.nodeBase, part.leafBase};
+}
+
+// Divides the part's cell with one task for each child. The thread that
+// called the build reports the first level's progress as its children
+// finish, in their order.
 void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level, std::span<const uint32_t> entries,
                                   size_t worker) {
-  Output out{part.nodes, part.leafEntries, part.cells};
+  Scratch& scratch = scratches_[worker];
+  Output out{scratch.nodes, scratch.leafEntries, part.cells, part.nodeBase, part.leafBase};
   const CVector centre = (box.min + box.max) / 2;
   const uint32_t first = AddChildren(out, 0, centre);
+  // The tasks below may run on this thread and add to its arrays.
+  part.nodeCount = scratch.nodes.size() - part.nodeBase;
+  part.leafCount = 0;
   std::vector<uint8_t> reach;
   ReachOf(reach, entries, HalfLimits(box, centre));
   std::array<std::unique_ptr<Part>, 8> children;
@@ -605,7 +637,7 @@ void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const 
   Scratch& scratch = scratches_[worker];
   const CBoundingBox box = octree_detail::ChildBox(parentBox, centre, child);
   FillChildList(part.list, entries, reach, box, child, scratch);
-  Output out{part.nodes, part.leafEntries, part.cells};
+  Output out = BeginPart(part, worker);
   if (StaysLeaf(level, part.list.size())) {
     MakeLeaf(out, 0, part.list);
   } else if (level + 1 <= kTaskLevels) {
@@ -613,13 +645,17 @@ void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const 
   } else {
     Subdivide(out, scratch, 0, box, level + 1, part.list);
   }
+  if (part.parts.empty()) {
+    part.nodeCount = scratch.nodes.size() - part.nodeBase;
+    part.leafCount = scratch.leafEntries.size() - part.leafBase;
+  }
   std::vector<uint32_t>().swap(part.list);
 }
 
 // Adds up the nodes the part adds to the tree and its leaf entries.
 void OctreeBuilder::CountPart(const Part& part, size_t& nodes, size_t& leafEntries) {
-  nodes += part.nodes.size() - 1;
-  leafEntries += part.leafEntries.size();
+  nodes += part.nodeCount - 1;
+  leafEntries += part.leafCount;
   for (const auto& [local, below] : part.parts) CountPart(*below, nodes, leafEntries);
 }
 
@@ -627,12 +663,13 @@ void OctreeBuilder::CountPart(const Part& part, size_t& nodes, size_t& leafEntri
 // nodes and its leaf entries go to the end, and the parts below it follow.
 void OctreeBuilder::Place(Part& part, uint32_t slot) {
   LargeVector<OctreeNode>& nodes = tree_.nodes_;
+  const Scratch& source = scratches_[part.worker];
   const auto base = static_cast<uint32_t>(nodes.size());
   const uint64_t leafBase = tree_.leafEntries_.size();
   auto where = [&](uint32_t local) { return local == 0 ? slot : base + local - 1; };
-  nodes.resize(nodes.size() + part.nodes.size() - 1);
-  for (uint32_t local = 0; local < part.nodes.size(); ++local) {
-    OctreeNode node = part.nodes[local];
+  nodes.resize(nodes.size() + part.nodeCount - 1);
+  for (uint32_t local = 0; local < part.nodeCount; ++local) {
+    OctreeNode node = source.nodes[part.nodeBase + local];
     if (node.IsLeaf()) {
       node.run.first += leafBase;
     } else {
@@ -640,7 +677,8 @@ void OctreeBuilder::Place(Part& part, uint32_t slot) {
     }
     nodes[where(local)] = node;
   }
-  tree_.leafEntries_.insert(tree_.leafEntries_.end(), part.leafEntries.begin(), part.leafEntries.end());
+  const auto leaves = source.leafEntries.begin() + static_cast<ptrdiff_t>(part.leafBase);
+  tree_.leafEntries_.insert(tree_.leafEntries_.end(), leaves, leaves + static_cast<ptrdiff_t>(part.leafCount));
   counters_.octreeSize += part.cells;
   for (auto& [local, below] : part.parts) Place(*below, where(local));
   part = Part();
