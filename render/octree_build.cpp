@@ -413,7 +413,8 @@ class OctreeBuilder {
     }
   };
 
-  // The lists one thread works with, one of each per level.
+  // The lists one thread works with, one of each per level. Each thread's
+  // own, and on cache lines of its own.
   struct alignas(64) Scratch {
     // The lists of the cells being filled.
     std::array<std::vector<uint32_t>, Octree::kMaxDepthLimit + 1> lists;
@@ -528,7 +529,8 @@ class OctreeBuilder {
   // it: nodeCount nodes from nodeBase, the first the cell itself, its
   // descendants following in blocks of eight, and leafCount leaf entries
   // from leafBase. Parts made by tasks of their own hang from the nodes
-  // named in `parts`.
+  // named in `parts`. Sibling parts are filled on different threads at
+  // once, so each has cache lines of its own.
   struct alignas(64) Part {
     size_t worker = 0;
     size_t nodeBase = 0;
