@@ -379,10 +379,16 @@ bool Octree::MeetsPlane(uint32_t index, const Ray& ray, double window, double& t
 // An entry whose plane the ray meets at t: whether the point lies inside
 // the polygon, which fills the record (form, layer, polygon and the fan
 // triangle) and counts.
-bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const {
+inline bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
+                                RenderCounters& counters) const {
   // Most planes a ray meets within a leaf belong to the neighbours of the
-  // polygon it hits, or leaves, and are met well outside them.
+  // polygon it hits, or leaves, and are met well outside them. Tested here,
+  // inline, so that the call to the fan test is rare.
   if (planes_[index].reject.Refuses(ray.At(t))) return false;
+  return HitsInside(index, ray, t, hit, counters);
+}
+
+bool Octree::HitsInside(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const {
   const OctreeEntry& entry = entries_[index];
   if (!ContainsHit({entry.positions, entry.pointCount}, entry.points, entry.dominantAxis, hit, ray, t)) return false;
   ++counters.polygonHits;

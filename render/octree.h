@@ -220,7 +220,9 @@ class Octree {
                            const Heading& heading, LeafVisitor& visit) const;
   static bool IsModerateBox(const CBoundingBox& box);
   bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
-  bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
+  [[gnu::always_inline]] bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
+                                          RenderCounters& counters) const;
+  bool HitsInside(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
   // An empty tree still has its root, a leaf without entries.
   LargeVector<OctreeNode> nodes_ = LargeVector<OctreeNode>(1);
