@@ -274,7 +274,9 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     } else if constexpr (Heading::kFixed) {
       // Along a fixed heading every bound is the face ahead, or infinite
       // where that face is the root's own; a point on the root's face
-      // climbs further than it must, and lands in the same leaf.
+      // climbs further than it must, and lands in the same leaf. The point
+      // sits on the leaf's own exit face, so the leaf is left at once.
+      if (depth > 0) --depth;
       while (depth > 0) {
         const double* f = path[depth].face;
         if (Before<Heading::up[0]>(p[0], f[0]) && Before<Heading::up[1]>(p[1], f[1]) &&
@@ -343,7 +345,12 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
       if (moves[a]) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
     }
     unsigned exitAxes = 0;
-    for (int a = 0; a < 3; ++a) exitAxes |= unsigned(moves[a] & (faceDistance[a] == exit)) << a;
+    if constexpr (Heading::kFixed) {
+      // No distance is NaN here, and none is below the exit.
+      for (int a = 0; a < 3; ++a) exitAxes |= unsigned(!(faceDistance[a] > exit)) << a;
+    } else {
+      for (int a = 0; a < 3; ++a) exitAxes |= unsigned(moves[a] & (faceDistance[a] == exit)) << a;
+    }
 
     const double window = std::min(exit + kLeafWindowSlack, maxDistance);
     if (visit(*node, window)) return ShadowWalkEnd::stopped;
