@@ -8,6 +8,7 @@
 // of each kind per second of tracing.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -229,5 +230,89 @@ BENCHMARK(BM_RenderFineSphereOctree)
     ->Args({kSphereOctreeLimit, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// --- One thread against two, in pairs ---
+//
+// The machine these figures come from is a virtual one whose speed drifts
+// by a tenth and more within a minute, so that medians of one-thread and
+// two-thread runs taken at different moments give ratios anywhere from 1.5
+// to 3.0. Here each iteration renders the same picture on one thread and on
+// two, back to back (in alternating order), and the ratio of the pair's
+// wall times is taken; `2/1` is the median of those ratios, `t1_ms` and
+// `t2_ms` the median times.
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+template <class Prepare>
+void PairedBenchmark(benchmark::State& state, Prepare prepare) {
+  BenchStore store;
+  Workspace ws;
+  std::string title;
+  if (!store.Ok() || !prepare(store, ws, title) || FirstCamera(ws) == nullptr) {
+    state.SkipWithError("the scene could not be made");
+    return;
+  }
+  std::vector<double> one, two, ratios;
+  std::optional<std::string> failure;
+  auto timed = [&](int threads) {
+    RenderTotals ignored;
+    const Clock::time_point start = Clock::now();
+    failure = RenderOnce(ws, *FirstCamera(ws), title, threads, ignored);
+    return std::chrono::duration<double>(Clock::now() - start).count() * 1000.0;
+  };
+  for (auto _ : state) {
+    const bool oneFirst = one.size() % 2 == 0;
+    const double first = timed(oneFirst ? 1 : 2);
+    const double second = failure ? 0.0 : timed(oneFirst ? 2 : 1);
+    if (failure) {
+      state.SkipWithError(failure->c_str());
+      return;
+    }
+    one.push_back(oneFirst ? first : second);
+    two.push_back(oneFirst ? second : first);
+    ratios.push_back(one.back() / two.back());
+  }
+  state.counters["t1_ms"] = Median(one);
+  state.counters["t2_ms"] = Median(two);
+  state.counters["2/1"] = Median(ratios);
+}
+
+void BM_TwoThreadsDemo(benchmark::State& state) {
+  PairedBenchmark(state, [](const BenchStore& store, Workspace& ws, std::string& title) {
+    title = store.File(store::kDemoWorkspaceFile);
+    RecordingUi ui;
+    return ws.Load(title, ui) && ui.Messages().empty();
+  });
+}
+BENCHMARK(BM_TwoThreadsDemo)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Arguments as BM_RenderSpheres's, without the threads.
+void BM_TwoThreadsSpheres(benchmark::State& state) {
+  const int divisions = static_cast<int>(state.range(0));
+  const bool second = state.range(1) != 0;
+  const auto supersampling = static_cast<Supersampling>(state.range(2));
+  PairedBenchmark(state, [=](const BenchStore& store, Workspace& ws, std::string& title) {
+    title = "SPHERE.WSP";
+    return BuildSphereScene(store, ws, divisions, kSphereOctreeLimit, supersampling, second);
+  });
+}
+BENCHMARK(BM_TwoThreadsSpheres)
+    ->ArgNames({"divisions", "second", "sampling"})
+    ->ArgsProduct({{12, 48, 192}, {0, 1}, {0, 2}})
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_TwoThreadsStarrySpheres(benchmark::State& state) {
+  PairedBenchmark(state, [](const BenchStore& store, Workspace& ws, std::string& title) {
+    title = "SPHERE.WSP";
+    return BuildSphereScene(store, ws, 48, kSphereOctreeLimit, Supersampling::none, false, true);
+  });
+}
+BENCHMARK(BM_TwoThreadsStarrySpheres)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 }  // namespace brevoxa::bench
