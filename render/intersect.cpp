@@ -110,16 +110,17 @@ bool ContainsHitOnAxis(int dominantAxis, size_t count, PositionAt positionAt, Po
 
 // Why the box holds. Say the fan test accepts the point h in the triangle
 // (q0, qi, qi+1) with the computed coordinates α, β: β and α lie within
-// 1e-9 of [0, 1] and α + β ≤ 1 + 1e-9. With L the largest projected edge
-// coordinate of the triangle (u1, w1, u2, w2) and D its computed
-// determinant u1·w2 − u2·w1, the rounding errors of β and α are at most a
-// few units of rounding times L²/|D| (and the α row divides by the larger
-// of |u1|, |w1|, which is at least |D| / 2L). Allowing L²/|D| ≤ 1000, both
-// errors stay below 3e-9; so the exact coordinates of h are at least
-// −4e-9, and h lies within 8e-9 of the triangle's extent outside its
-// bounding rectangle. The box adds a millionth of the polygon's extent, and
-// only where its coordinates are at most a million times that extent, so
-// that the margin outlasts the rounding of the box and of h − q0.
+// 1e-9 of [0, 1] and α + β ≤ 1 + 1e-9, so h lies within about L of q0.
+// With L the largest projected edge coordinate of the triangle (u1, w1,
+// u2, w2) and D its determinant u1·w2 − u2·w1, β's rounding error is at
+// most about 16 units of rounding times L²/|D|, and α's, whose row divides
+// by the larger of |u1|, |w1| (at least |D| / 2L), about 2 L²/|D| times
+// that again. Allowing L²/|D| ≤ 1000, they stay below 2e-12 and 4e-9; so
+// the exact coordinates of h are at least −6e-9, and h lies within 1.2e-8
+// of the triangle's extent outside its bounding rectangle. The box adds a
+// millionth of the polygon's extent, and only where its coordinates are at
+// most a million times that extent, so that the margin outlasts the
+// rounding of the box and of h − q0.
 FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAxis) {
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
   FanRejectBox open;
