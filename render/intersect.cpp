@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "math/float_bounds.h"
 #include "scene/point.h"
 #include "scene/polygon.h"
 
@@ -159,13 +160,8 @@ FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAx
   FanRejectBox box = open;
   const int axes[2] = {axisA, axisB};
   for (int k = 0; k < 2; ++k) {
-    // Rounded outwards to float.
-    const double low = lo[k] - margin, high = hi[k] + margin;
-    float l = static_cast<float>(low), h = static_cast<float>(high);
-    if (l > low) l = std::nextafter(l, -kInfinity);
-    if (h < high) h = std::nextafter(h, kInfinity);
-    box.lo[axes[k]] = l;
-    box.hi[axes[k]] = h;
+    box.lo[axes[k]] = FloatBelow(lo[k] - margin);
+    box.hi[axes[k]] = FloatAbove(hi[k] + margin);
   }
   return box;
 }

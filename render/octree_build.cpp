@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "math/float_bounds.h"
 #include "render/octree.h"
 #include "scene/camera.h"
 #include "scene/form_object.h"
@@ -35,16 +36,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
-// The float nearest to x on its low or high side (NaN stays NaN).
-float FloatBelow(double x) {
-  const auto f = static_cast<float>(x);
-  return f > x ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
-}
-float FloatAbove(double x) {
-  const auto f = static_cast<float>(x);
-  return f < x ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
-}
 
 // --- The polygon–cube test ---
 //
