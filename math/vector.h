@@ -50,6 +50,9 @@ class CVector {
   void Serialize(CArchive& ar);
 };
 
+// A vector's coordinate on an axis: 0 x, 1 y, 2 z.
+inline double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
+
 // "(x, y, z)", as archive traces show a vector.
 std::string TraceText(const CVector& v);
 

@@ -132,14 +132,13 @@ FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAx
   if (positions.size() < 3 || dominantAxis < 1 || dominantAxis > 3) return open;
   const int axisA = dominantAxis == 1 ? 1 : 0;
   const int axisB = dominantAxis == 3 ? 1 : 2;
-  auto coordinate = [](const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; };
 
   constexpr double kMaxThinness = 1000.0;
-  const double a0 = coordinate(positions[0], axisA), b0 = coordinate(positions[0], axisB);
+  const double a0 = Axis(positions[0], axisA), b0 = Axis(positions[0], axisB);
   for (size_t i = 2; i < positions.size(); ++i) {
     // The differences exactly as the fan test forms them.
-    const double u1 = coordinate(positions[i - 1], axisA) - a0, w1 = coordinate(positions[i - 1], axisB) - b0;
-    const double u2 = coordinate(positions[i], axisA) - a0, w2 = coordinate(positions[i], axisB) - b0;
+    const double u1 = Axis(positions[i - 1], axisA) - a0, w1 = Axis(positions[i - 1], axisB) - b0;
+    const double u2 = Axis(positions[i], axisA) - a0, w2 = Axis(positions[i], axisB) - b0;
     const double determinant = u1 == 0.0 ? -u2 * w1 : u1 * w2 - u2 * w1;
     const double largest = std::max({std::fabs(u1), std::fabs(w1), std::fabs(u2), std::fabs(w2)});
     if (!(largest * largest <= kMaxThinness * std::fabs(determinant))) return open;
@@ -147,7 +146,7 @@ FanRejectBox MakeFanRejectBox(std::span<const CVector> positions, int dominantAx
 
   double lo[2] = {a0, b0}, hi[2] = {a0, b0}, magnitude = 0.0;
   for (const CVector& v : positions) {
-    const double c[2] = {coordinate(v, axisA), coordinate(v, axisB)};
+    const double c[2] = {Axis(v, axisA), Axis(v, axisB)};
     for (int k = 0; k < 2; ++k) {
       lo[k] = std::min(lo[k], c[k]);
       hi[k] = std::max(hi[k], c[k]);

@@ -24,8 +24,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kSmallDirection = 1e-150;
 constexpr double kLargeCoordinate = 1e150;
 
-double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace

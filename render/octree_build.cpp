@@ -33,8 +33,6 @@ constexpr double kCubeSlack = 1e-9;
 constexpr double kHalf = 0.5 + kCubeSlack;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-double Axis(const CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
-
 bool IsFinite(const CVector& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // --- The polygon–cube test ---
