@@ -142,24 +142,31 @@ void ReportTotals(benchmark::State& state, const RenderTotals& totals, size_t po
   state.counters["cells/ray"] = static_cast<double>(c.octreeHits) / static_cast<double>(rays);
 }
 
+// Writes the store and makes the scene; its camera, or null when that
+// failed and the benchmark was told why.
+template <class Prepare>
+const ICamera* PrepareScene(benchmark::State& state, const BenchStore& store, Workspace& ws, std::string& title,
+                            Prepare prepare) {
+  if (!store.Ok()) {
+    state.SkipWithError("the store could not be written");
+    return nullptr;
+  }
+  if (!prepare(store, ws, title)) {
+    state.SkipWithError("the scene could not be made");
+    return nullptr;
+  }
+  const ICamera* camera = FirstCamera(ws);
+  if (camera == nullptr) state.SkipWithError("the scene has no camera");
+  return camera;
+}
+
 template <class Prepare>
 void RenderBenchmark(benchmark::State& state, int threads, Prepare prepare) {
   BenchStore store;
-  if (!store.Ok()) {
-    state.SkipWithError("the store could not be written");
-    return;
-  }
   Workspace ws;
   std::string title;
-  if (!prepare(store, ws, title)) {
-    state.SkipWithError("the scene could not be made");
-    return;
-  }
-  const ICamera* camera = FirstCamera(ws);
-  if (camera == nullptr) {
-    state.SkipWithError("the scene has no camera");
-    return;
-  }
+  const ICamera* camera = PrepareScene(state, store, ws, title, prepare);
+  if (camera == nullptr) return;
   RenderTotals totals;
   std::optional<std::string> failure;
   for (auto _ : state) {
@@ -251,16 +258,14 @@ void PairedBenchmark(benchmark::State& state, Prepare prepare) {
   BenchStore store;
   Workspace ws;
   std::string title;
-  if (!store.Ok() || !prepare(store, ws, title) || FirstCamera(ws) == nullptr) {
-    state.SkipWithError("the scene could not be made");
-    return;
-  }
+  const ICamera* camera = PrepareScene(state, store, ws, title, prepare);
+  if (camera == nullptr) return;
   std::vector<double> one, two, ratios;
   std::optional<std::string> failure;
   auto timed = [&](int threads) {
     RenderTotals ignored;
     const Clock::time_point start = Clock::now();
-    failure = RenderOnce(ws, *FirstCamera(ws), title, threads, ignored);
+    failure = RenderOnce(ws, *camera, title, threads, ignored);
     return std::chrono::duration<double>(Clock::now() - start).count() * 1000.0;
   };
   for (auto _ : state) {
