@@ -105,6 +105,20 @@ bool Octree::IsModerateBox(const CBoundingBox& box) {
          moderate(box.max.y) && moderate(box.max.z);
 }
 
+// Halving a cell whose coordinates are at most m in size puts the centre
+// within half an ulp of m of the middle, so a cell n halvings below the
+// root is at least w/2^n - ulp(m) wide, and its centre lies strictly
+// inside while that width exceeds ulp(m). Asking for four ulps at the
+// deepest level leaves room; ulp(m) is at most m·2^-52.
+bool Octree::CentresStayInside(const CBoundingBox& box, int maxDepth) {
+  for (int axis = 0; axis < 3; ++axis) {
+    const double lo = Axis(box.min, axis), hi = Axis(box.max, axis);
+    const double m = std::max(std::fabs(lo), std::fabs(hi));
+    if (!std::isfinite(m) || !(hi - lo >= std::ldexp(m, maxDepth + 2 - 52))) return false;
+  }
+  return true;
+}
+
 // --- Queries ---
 
 OctreeLeaf Octree::FindLeaf(const CVector& point) const {
@@ -125,9 +139,26 @@ namespace {
 // leaving the cell (see Walk).
 struct PathCell {
   uint32_t node;
+  // The depth at which the cell's face ahead on each axis was set, one
+  // byte an axis (x lowest); 0 for a face of the root.
+  uint32_t faceDepths;
+  // The child this cell is of its parent, as bits x, y, z of the high
+  // halves.
+  uint8_t halves;
   double face[3];
   double bound[3];
 };
+
+// For each set of axis bits, the bytes of faceDepths those axes own.
+constexpr std::array<uint32_t, 8> kDepthBytes = [] {
+  std::array<uint32_t, 8> table{};
+  for (unsigned bits = 0; bits < 8; ++bits) {
+    for (unsigned a = 0; a < 3; ++a) {
+      if (bits & (1u << a)) table[bits] |= 0xffu << (8 * a);
+    }
+  }
+  return table;
+}();
 
 // ChildIndex as a table over the bits x, y, z of the high halves.
 constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
@@ -170,20 +201,71 @@ struct AnyHeading {
   double sign[3];
 };
 
-// Whether a ray suits a fixed heading: every direction component of
-// moderate size, in a tree whose box is of moderate size too. The origin
-// of a walk lies in the box (or within 0.001 of the direction's length of
-// it), so each face distance, a difference over a divisor of at least
-// 1e-150, stays finite, and so does every point of the walk.
 // Whether a point at x is still short of the face at f, heading up or down.
 template <bool kUp>
 bool Before(double x, double f) {
   return kUp ? x < f : x > f;
 }
 
+// Whether a ray suits a fixed heading: every direction component of
+// moderate size, in a tree whose box is of moderate size too. The origin
+// of a walk lies in the box (or within 0.001 of the direction's length of
+// it), so each face distance, a difference over a divisor of at least
+// 1e-150, stays finite, and so does every point of the walk.
 bool IsPlainHeading(const CVector& direction) {
   auto plain = [](double d) { return std::fabs(d) >= kSmallDirection && std::fabs(d) < kLargeCoordinate; };
   return plain(direction.x) && plain(direction.y) && plain(direction.z);
+}
+
+// The step of a walk along a fixed heading out of the leaf at path[depth]
+// through its face ahead on axis A alone, to the point p on that face. It
+// finds the leaf the climb and descent of the walk would find, without
+// their comparisons; it declines (false, nothing changed) where it cannot
+// be sure of that, and the walk then climbs and descends as usual.
+//
+// The climb stops below the cell whose face ahead on A lies beyond the
+// leaf's: the parent of the cell at top, the depth at which the leaf's
+// face on A was set. The other axes cannot hold it back while p is short
+// of the leaf's faces on them. From that ancestor the descent makes the
+// old path's choices with A's flipped: on A, p sits on the ancestor's
+// centre, which sends it ahead, and further down on each cell's face
+// behind, which sends it behind when every centre lies strictly inside
+// its cell (CentresStayInside); on the other axes the cells have the old
+// path's extents and centres, and p has crossed none of them. Below the
+// old leaf's depth the walk's own descent goes on.
+template <int A, class Heading>
+[[gnu::always_inline]] inline bool StepAcross(const OctreeNode* nodes, PathCell* path, int& depth, const double* p) {
+  constexpr int B = (A + 1) % 3, C = (A + 2) % 3;
+  constexpr uint32_t kByte = 0xffu << (8 * A);
+  const int leafDepth = depth;
+  const PathCell& leaf = path[leafDepth];
+  if (Before<Heading::up[A]>(p[A], leaf.face[A]) || !Before<Heading::up[B]>(p[B], leaf.face[B]) ||
+      !Before<Heading::up[C]>(p[C], leaf.face[C])) {
+    return false;
+  }
+  const int top = static_cast<int>((leaf.faceDepths & kByte) >> (8 * A));
+  if (top == 0) return false;
+  const PathCell& ancestor = path[top - 1];
+  if (!Before<Heading::up[A]>(p[A], ancestor.face[A])) return false;
+
+  const OctreeNode* node = &nodes[ancestor.node];
+  int j = top;
+  PathCell* cell = &path[top];
+  cell->face[A] = ancestor.face[A];
+  cell->faceDepths = (cell->faceDepths & ~kByte) | (ancestor.faceDepths & kByte);
+  for (;;) {
+    cell->halves ^= 1u << A;
+    cell->node = node->firstChild + kChildOfHalves[cell->halves];
+    const OctreeNode* child = &nodes[cell->node];
+    if (child->IsLeaf() || j == leafDepth) break;
+    ++j;
+    ++cell;
+    cell->face[A] = child->centre[A];
+    cell->faceDepths = (cell->faceDepths & ~kByte) | (uint32_t(j) << (8 * A));
+    node = child;
+  }
+  depth = j;
+  return true;
 }
 
 }  // namespace
@@ -253,6 +335,8 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
 
   PathCell path[kMaxDepthLimit + 1];
   path[0].node = 0;
+  path[0].faceDepths = 0;
+  path[0].halves = 0;
   for (int a = 0; a < 3; ++a) {
     path[0].face[a] = up[a] ? Axis(rootBox_.max, a) : Axis(rootBox_.min, a);
     path[0].bound[a] = kInfinity;
@@ -260,6 +344,8 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
   int depth = 0;
   double p[3] = {o[0], o[1], o[2]};
   bool lastHadNaN = false;
+  // The faces the last leaf was left through, as axis bits.
+  unsigned lastExitAxes = 0;
   // The distances to the faces of the last leaf, by axis.
   unsigned known = 0;
   uint64_t knownFace[3] = {};
@@ -270,16 +356,28 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     if (hasNaN || lastHadNaN) {
       depth = 0;
     } else if constexpr (Heading::kFixed) {
-      // Along a fixed heading every bound is the face ahead, or infinite
-      // where that face is the root's own; a point on the root's face
-      // climbs further than it must, and lands in the same leaf. The point
-      // sits on the leaf's own exit face, so the leaf is left at once.
-      if (depth > 0) --depth;
-      while (depth > 0) {
-        const double* f = path[depth].face;
-        if (Before<Heading::up[0]>(p[0], f[0]) && Before<Heading::up[1]>(p[1], f[1]) &&
-            Before<Heading::up[2]>(p[2], f[2])) break;
-        --depth;
+      bool stepped = false;
+      if (centresInside_) {
+        switch (lastExitAxes) {
+          case 1: stepped = StepAcross<0, Heading>(nodes_.data(), path, depth, p); break;
+          case 2: stepped = StepAcross<1, Heading>(nodes_.data(), path, depth, p); break;
+          case 4: stepped = StepAcross<2, Heading>(nodes_.data(), path, depth, p); break;
+          default: break;
+        }
+      }
+      if (!stepped) {
+        // Along a fixed heading every bound is the face ahead, or infinite
+        // where that face is the root's own; a point on the root's face
+        // climbs further than it must, and lands in the same leaf. The
+        // point sits on the leaf's own exit face, so the leaf is left at
+        // once.
+        if (depth > 0) --depth;
+        while (depth > 0) {
+          const double* f = path[depth].face;
+          if (Before<Heading::up[0]>(p[0], f[0]) && Before<Heading::up[1]>(p[1], f[1]) &&
+              Before<Heading::up[2]>(p[2], f[2])) break;
+          --depth;
+        }
       }
     } else {
       while (depth > 0) {
@@ -301,6 +399,7 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
       const PathCell& parent = path[depth];
       PathCell& cell = path[depth + 1];
       unsigned halves = 0;
+      unsigned behind = 0;
       for (int a = 0; a < 3; ++a) {
         const bool high = p[a] > c[a] || (p[a] == c[a] && up[a]);
         halves |= unsigned(high) << a;
@@ -310,10 +409,16 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
         // child towards it.
         if (high != up[a]) {
           cell.face[a] = c[a];
+          behind |= 1u << a;
           if constexpr (!Heading::kFixed) {
             if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
           }
         }
+      }
+      if constexpr (Heading::kFixed) {
+        cell.halves = static_cast<uint8_t>(halves);
+        const uint32_t mine = kDepthBytes[behind];
+        cell.faceDepths = (parent.faceDepths & ~mine) | (uint32_t(depth + 1) * 0x010101u & mine);
       }
       cell.node = node->firstChild + kChildOfHalves[halves];
       node = &nodes_[cell.node];
@@ -372,6 +477,7 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     // ray has then left the scene.
     if (!advanced) return ShadowWalkEnd::reachedEnd;
     for (int a = 0; a < 3; ++a) p[a] = next[a];
+    lastExitAxes = exitAxes;
   }
 }
 

@@ -208,6 +208,7 @@ class Octree {
     leafEntries_.swap(other.leafEntries_);
     std::swap(rootBox_, other.rootBox_);
     std::swap(moderateBox_, other.moderateBox_);
+    std::swap(centresInside_, other.centresInside_);
     entries_.swap(other.entries_);
     planes_.swap(other.planes_);
     vertices_.swap(other.vertices_);
@@ -219,6 +220,9 @@ class Octree {
   ShadowWalkEnd WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
                            const Heading& heading, LeafVisitor& visit) const;
   static bool IsModerateBox(const CBoundingBox& box);
+  // Whether the centre of every cell a build to maxDepth can divide lies
+  // strictly inside the cell on every axis.
+  static bool CentresStayInside(const CBoundingBox& box, int maxDepth);
   bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
   [[gnu::always_inline]] bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
                                           RenderCounters& counters) const;
@@ -231,6 +235,9 @@ class Octree {
   // Whether every coordinate of the root box is of moderate size, which
   // the walks along a fixed heading need.
   bool moderateBox_ = false;
+  // Whether CentresStayInside holds for the tree, which the walk's quick
+  // step to a leaf's neighbour needs.
+  bool centresInside_ = false;
   LargeVector<OctreeEntry> entries_;
   LargeVector<EntryPlane> planes_;
   LargeVector<const IPoint*> vertices_;

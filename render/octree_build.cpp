@@ -740,6 +740,7 @@ void OctreeBuilder::Collect(const IObList& scene) {
   tree_.rootBox_.min = box.min - margin;
   tree_.rootBox_.max = box.max + margin;
   tree_.moderateBox_ = Octree::IsModerateBox(tree_.rootBox_);
+  tree_.centresInside_ = Octree::CentresStayInside(tree_.rootBox_, maxDepth_);
 }
 
 // Copies the vertices, plane and box of the entries [begin, end).
