@@ -2,21 +2,20 @@
 #include "render/image_output.h"
 
 #include <cerrno>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <vector>
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 #include "persist/exceptions.h"
 #include "persist/object_store.h"
 #include "persist/safe_file.h"
+#include "render/jpeg_rows.h"
+#include "render/row_reducer.h"
 #include "render/sample_file.h"
 
 namespace brevoxa {
@@ -26,28 +25,6 @@ std::string RenderedImagePath(const std::string& label) {
 }
 
 // --- Reduction ---
-
-namespace {
-
-// Per-axis weights; the kernel is their outer product, and its sum (the
-// divisor) the square of theirs: 4, 16 and 81.
-struct Kernel {
-  int taps[5];
-  int divisor;
-};
-
-Kernel KernelFor(int factor) {
-  switch (factor) {
-    case 2: return {{1, 1}, 4};
-    case 3: return {{1, 2, 1}, 16};
-    default: return {{1, 2, 3, 2, 1}, 81};
-  }
-}
-
-// The accumulators are 16-bit, as the largest sum allows.
-static_assert(255 * 81 <= UINT16_MAX);
-
-}  // namespace
 
 void ReduceSupersampled(const std::string& rawPath, const std::string& reducedPath) {
   {
@@ -65,35 +42,12 @@ void ReduceSupersampled(const std::string& rawPath, const std::string& reducedPa
     }
 
     const int f = raw.factor;
-    const Kernel kernel = KernelFor(f);
-    const SampleHeader out{raw.width / f, raw.height / f, 1};
-    const auto w = static_cast<size_t>(out.width);
-    SampleFileWriter writer(reducedPath, out);
+    SampleFileWriter writer(reducedPath, {raw.width / f, raw.height / f, 1});
+    RowReducer reducer(raw.width, f);
     std::vector<uint8_t> samples(raw.RowBytes());
-    std::vector<uint16_t> red(w), green(w), blue(w);
-    std::vector<uint8_t> pixels(out.RowBytes());
-    for (int32_t y = 0; y < out.height; ++y) {
-      std::fill(red.begin(), red.end(), 0);
-      std::fill(green.begin(), green.end(), 0);
-      std::fill(blue.begin(), blue.end(), 0);
-      for (int j = 0; j < f; ++j) {
-        reader.ReadRow(samples.data());
-        const uint8_t* s = samples.data();
-        for (size_t x = 0; x < w; ++x) {
-          for (int i = 0; i < f; ++i, s += 3) {
-            const int weight = kernel.taps[i] * kernel.taps[j];
-            red[x] = static_cast<uint16_t>(red[x] + s[0] * weight);
-            green[x] = static_cast<uint16_t>(green[x] + s[1] * weight);
-            blue[x] = static_cast<uint16_t>(blue[x] + s[2] * weight);
-          }
-        }
-      }
-      for (size_t x = 0; x < w; ++x) {
-        pixels[3 * x] = static_cast<uint8_t>(red[x] / kernel.divisor);
-        pixels[3 * x + 1] = static_cast<uint8_t>(green[x] / kernel.divisor);
-        pixels[3 * x + 2] = static_cast<uint8_t>(blue[x] / kernel.divisor);
-      }
-      writer.WriteRow(pixels.data());
+    for (int32_t y = 0; y < raw.height; ++y) {
+      reader.ReadRow(samples.data());
+      if (reducer.AddSampleRow(samples.data())) writer.WriteRow(reducer.Pixels());
     }
     writer.Close();
     reader.Close();
@@ -181,142 +135,19 @@ void PutBigEndian32(uint8_t* p, uint32_t v) {
 
 // --- JPEG ---
 
-namespace {
-
-// libjpeg's own handler ends the process on an error; this one jumps back to
-// the compressor's caller, which destroys the compression object and reports.
-struct JpegErrors {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-  char text[JMSG_LENGTH_MAX];
-};
-
-void JpegErrorExit(j_common_ptr cinfo) {
-  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, errors->text);
-  std::longjmp(errors->jump, 1);
-}
-
-// Warnings (a corrupt-data note, say) are of no use on the compression side.
-void JpegSilence(j_common_ptr) {}
-
-constexpr size_t kJpegBufferBytes = 4096;
-
-// Compressed bytes go into the output file. A failure of the file is kept
-// as text and turned into a libjpeg error, so that no C++ exception passes
-// through libjpeg's C frames.
-struct JpegDestination {
-  jpeg_destination_mgr manager;
-  CFile* file;
-  JOCTET buffer[kJpegBufferBytes];
-  char failure[JMSG_LENGTH_MAX];
-};
-
-bool FlushJpegBytes(j_compress_ptr cinfo, size_t n) {
-  auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
-  try {
-    dest->file->Write(dest->buffer, n);
-    return true;
-  } catch (const std::exception& e) {
-    std::snprintf(dest->failure, sizeof dest->failure, "%s", e.what());
-  }
-  return false;
-}
-
-void JpegInitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
-  dest->manager.next_output_byte = dest->buffer;
-  dest->manager.free_in_buffer = kJpegBufferBytes;
-}
-
-boolean JpegEmptyBuffer(j_compress_ptr cinfo) {
-  if (!FlushJpegBytes(cinfo, kJpegBufferBytes)) ERREXIT(cinfo, JERR_FILE_WRITE);
-  JpegInitDestination(cinfo);
-  return TRUE;
-}
-
-void JpegTermDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
-  if (!FlushJpegBytes(cinfo, kJpegBufferBytes - dest->manager.free_in_buffer)) ERREXIT(cinfo, JERR_FILE_WRITE);
-}
-
-// Reads one row without letting an exception out; the text is kept.
-bool ReadRowQuietly(SampleFileReader& reader, uint8_t* row, char* failure, size_t failureBytes) {
-  try {
-    reader.ReadRow(row);
-    return true;
-  } catch (const std::exception& e) {
-    std::snprintf(failure, failureBytes, "%s", e.what());
-  }
-  return false;
-}
-
-// Compresses every row. No object with a destructor lives in this frame, as
-// the jump back from the error handler requires.
-bool Compress(jpeg_compress_struct* cinfo, JpegErrors* errors, JpegDestination* dest, SampleFileReader* reader,
-              JSAMPLE* row, int quality) {
-  if (setjmp(errors->jump)) {
-    jpeg_destroy_compress(cinfo);
-    return false;
-  }
-  jpeg_create_compress(cinfo);
-  cinfo->dest = &dest->manager;
-  cinfo->image_width = static_cast<JDIMENSION>(reader->Header().width);
-  cinfo->image_height = static_cast<JDIMENSION>(reader->Header().height);
-  cinfo->input_components = 3;
-  cinfo->in_color_space = JCS_RGB;
-  jpeg_set_defaults(cinfo);
-  jpeg_set_quality(cinfo, quality, FALSE);
-  jpeg_start_compress(cinfo, TRUE);
-  while (cinfo->next_scanline < cinfo->image_height) {
-    if (!ReadRowQuietly(*reader, row, errors->text, sizeof errors->text)) {
-      jpeg_destroy_compress(cinfo);
-      return false;
-    }
-    JSAMPROW rows[1] = {row};
-    jpeg_write_scanlines(cinfo, rows, 1);
-  }
-  jpeg_finish_compress(cinfo);
-  jpeg_destroy_compress(cinfo);
-  return true;
-}
-
-}  // namespace
-
 bool WriteJpegFile(const std::string& outputPath, int quality, const std::string& reducedPath, IUserInterface& ui) {
   OpenedFiles files;
   if (!OpenFiles(outputPath, reducedPath, ui, files)) return false;
-  if (files.reduced->Header().factor > 1) ui.Message(kSupersampledText);
-
-  auto cinfo = std::make_unique<jpeg_compress_struct>();
-  auto errors = std::make_unique<JpegErrors>();
-  auto dest = std::make_unique<JpegDestination>();
-  std::vector<JSAMPLE> row(files.reduced->Header().RowBytes());
-  cinfo->err = jpeg_std_error(&errors->manager);
-  errors->manager.error_exit = JpegErrorExit;
-  errors->manager.output_message = JpegSilence;
-  errors->text[0] = '\0';
-  dest->manager.init_destination = JpegInitDestination;
-  dest->manager.empty_output_buffer = JpegEmptyBuffer;
-  dest->manager.term_destination = JpegTermDestination;
-  dest->file = files.output.get();
-  dest->failure[0] = '\0';
-
-  if (!Compress(cinfo.get(), errors.get(), dest.get(), files.reduced.get(), row.data(), quality)) {
-    files.output.reset();
-    // A failed write of the file says more than libjpeg's "Output file write error".
-    ui.Message(WriteFailedText(outputPath, dest->failure[0] != '\0' ? dest->failure : errors->text));
-    return false;
-  }
-  try {
-    files.reduced->Close();
-    files.output->Commit();
-  } catch (const std::exception& e) {
-    files.output.reset();
-    ui.Message(WriteFailedText(outputPath, e.what()));
-    return false;
-  }
-  return true;
+  const SampleHeader header = files.reduced->Header();
+  if (header.factor > 1) ui.Message(kSupersampledText);
+  JpegRowWriter jpeg(*files.output, header.width, header.height, quality);
+  // The file's last blocks go out after the last row, before the commit.
+  int32_t rows = 0;
+  return CopyRows(outputPath, files, ui, [&](const uint8_t* row) {
+    bool written = jpeg.WriteRow(row);
+    if (written && ++rows == header.height) written = jpeg.Finish();
+    if (!written) throw std::runtime_error(jpeg.Failure());
+  });
 }
 
 // --- PPM ---

@@ -12,6 +12,7 @@
 #include "render/camera_sampling.h"
 #include "render/image_output.h"
 #include "render/octree.h"
+#include "render/picture_stream.h"
 #include "render/render_document.h"
 #include "render/render_job.h"
 #include "render/row_tracer.h"
@@ -101,7 +102,7 @@ class Driver {
   void Phase(int weight) { job_.SendProgress(WM_RENDER_PHASE, weight); }
   void Position(int position) { job_.SendProgress(WM_RENDER_POSITION, position); }
   void TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
-                    int32_t W, int32_t H);
+                    PictureStream& picture, int32_t W, int32_t H);
 
   RenderDocument& document_;
   RenderJob& job_;
@@ -133,6 +134,11 @@ void Driver::Run(const std::string& outputPath) {
   TemporaryFile raw(folder, "dms");
   TemporaryFile reduced(folder, "dmp");
   SampleFileWriter writer(raw.Path(), SampleHeader{W, H, f}, kSampleStreamBuffer);
+  // The folder may be new; when it cannot be made the picture is written
+  // the usual way at the end, which fails and says so.
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(outputPath).parent_path(), ignored);
+  PictureStream picture(outputPath, settings.jpegQuality, writer.Header(), reduced.Path());
 
   Position(1000);
   Phase(20);
@@ -148,10 +154,11 @@ void Driver::Run(const std::string& outputPath) {
                               job_.statistics.counters, hooks);
   Position(1000);
   Phase(940);
-  TraceSamples(octree, environment, writer, W, H);
+  TraceSamples(octree, environment, writer, picture, W, H);
 
   Phase(10);
   writer.Close();
+  picture.Finish();
   if (job_.onRawSamples) job_.onRawSamples(raw.Path());
   Position(330);
   links_.CloseItemLinks();
@@ -160,13 +167,13 @@ void Driver::Run(const std::string& outputPath) {
   Position(1000);
 
   Phase(20);
-  ReduceSupersampled(raw.Path(), reduced.Path());
+  if (picture.ReducedWritten()) {
+    raw.Remove();
+  } else {
+    ReduceSupersampled(raw.Path(), reduced.Path());
+  }
   Position(500);
-  // The folder may be new; when it cannot be made the write below fails
-  // and says so.
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(outputPath).parent_path(), ignored);
-  job_.imageWritten = WriteJpegFile(outputPath, settings.jpegQuality, reduced.Path(), ui_);
+  job_.imageWritten = picture.Commit() || WriteJpegFile(outputPath, settings.jpegQuality, reduced.Path(), ui_);
   if (job_.onImageReduced) job_.onImageReduced(reduced.Path());
   job_.statistics.outputPath = outputPath;
   reduced.Remove();
@@ -176,7 +183,7 @@ void Driver::Run(const std::string& outputPath) {
 }
 
 void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
-                          int32_t W, int32_t H) {
+                          PictureStream& picture, int32_t W, int32_t H) {
   const CameraSampling sampling(document_.GetCamera(), W, H, job_.settings.pixelRatio);
   RowTraceSetup setup;
   setup.context.octree = &octree;
@@ -193,6 +200,7 @@ void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& envir
   // The rows not traced are completed in white when the writer closes.
   TraceRows(setup, [&](int32_t row, std::span<const uint8_t> rgb, const RenderCounters& counters) {
     writer.WriteRow(rgb.data());
+    picture.AddSampleRow(rgb.data());
     job_.statistics.counters += counters;
     Position(static_cast<int>(std::trunc((static_cast<double>(row + 1) / static_cast<double>(H)) * 1000.0)));
     return !job_.StopRequested();
