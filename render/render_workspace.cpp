@@ -16,6 +16,7 @@
 #include "render/render_document.h"
 #include "render/render_job.h"
 #include "render/row_tracer.h"
+#include "render/scene_normals.h"
 #include "render/sample_file.h"
 #include "render/shading.h"
 #include "scene/workspace.h"
@@ -128,7 +129,7 @@ void Driver::Run(const std::string& outputPath) {
   const int32_t W = static_cast<int32_t>(settings.width) * f;
   const int32_t H = static_cast<int32_t>(settings.height) * f;
   Position(800);
-  for (IDrawable* item : workspace.GetItems()) item->ComputeNormals();
+  ComputeSceneNormals(workspace.GetItems(), job_.TracingThreads());
 
   const std::string folder = ProgramFolder();
   TemporaryFile raw(folder, "dms");
