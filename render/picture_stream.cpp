@@ -28,11 +28,6 @@ PictureStream::PictureStream(const std::string& outputPath, int quality, const S
   }
 }
 
-PictureStream::~PictureStream() {
-  // The JPEG writer holds the output file.
-  jpeg_.reset();
-}
-
 void PictureStream::AddSampleRow(const uint8_t* rgb) {
   if (rowsAdded_ >= samples_.height) return;
   Add(rgb);

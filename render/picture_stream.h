@@ -30,7 +30,6 @@ class PictureStream {
   // above 1 the reduced file is written at reducedPath.
   PictureStream(const std::string& outputPath, int quality, const SampleHeader& samples,
                 const std::string& reducedPath);
-  ~PictureStream();
   PictureStream(const PictureStream&) = delete;
   PictureStream& operator=(const PictureStream&) = delete;
 
@@ -58,6 +57,7 @@ class PictureStream {
   std::unique_ptr<SampleFileWriter> reduced_;
   bool reducedWritten_ = false;
   std::unique_ptr<CSafeFile> output_;
+  // Writes into output_, so it is declared after it and goes first.
   std::unique_ptr<JpegRowWriter> jpeg_;
   bool finished_ = false;
 };
