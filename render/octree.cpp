@@ -134,31 +134,14 @@ OctreeLeaf Octree::FindLeaf(const CVector& point) const {
 
 namespace {
 
-// One cell on the walk's current path from the root: the faces of its box
-// the ray heads for, and the bounds it may not reach on those axes without
-// leaving the cell (see Walk).
+// One cell on the general walk's current path from the root: the faces of
+// its box the ray heads for, and the bounds it may not reach on those axes
+// without leaving the cell (see WalkLeaves).
 struct PathCell {
   uint32_t node;
-  // The depth at which the cell's face ahead on each axis was set, one
-  // byte an axis (x lowest); 0 for a face of the root.
-  uint32_t faceDepths;
-  // The child this cell is of its parent, as bits x, y, z of the high
-  // halves.
-  uint8_t halves;
   double face[3];
   double bound[3];
 };
-
-// For each set of axis bits, the bytes of faceDepths those axes own.
-constexpr std::array<uint32_t, 8> kDepthBytes = [] {
-  std::array<uint32_t, 8> table{};
-  for (unsigned bits = 0; bits < 8; ++bits) {
-    for (unsigned a = 0; a < 3; ++a) {
-      if (bits & (1u << a)) table[bits] |= 0xffu << (8 * a);
-    }
-  }
-  return table;
-}();
 
 // ChildIndex as a table over the bits x, y, z of the high halves.
 constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
@@ -170,35 +153,11 @@ constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
   return table;
 }();
 
-// The direction's signs as the walk reads them. A fixed heading knows
-// them at compile time; it serves rays that move along every axis, whose
-// points never become NaN (see IsPlainHeading).
+// The direction's signs of a ray that moves along every axis, known at
+// compile time, where every test on them folds away.
 template <bool kUpX, bool kUpY, bool kUpZ>
 struct FixedHeading {
-  static constexpr bool kFixed = true;
-  static constexpr bool kMayMeetNaN = false;
   static constexpr bool up[3] = {kUpX, kUpY, kUpZ};
-  static constexpr bool moves[3] = {true, true, true};
-  static constexpr double sign[3] = {kUpX ? 1.0 : -1.0, kUpY ? 1.0 : -1.0, kUpZ ? 1.0 : -1.0};
-};
-
-struct AnyHeading {
-  static constexpr bool kFixed = false;
-  static constexpr bool kMayMeetNaN = true;
-  explicit AnyHeading(const CVector& direction) {
-    const double d[3] = {direction.x, direction.y, direction.z};
-    for (int a = 0; a < 3; ++a) {
-      up[a] = d[a] > 0.0;
-      moves[a] = d[a] != 0.0;
-      // Bounds are kept multiplied by the sign of the direction, so that
-      // one test, sign · p < bound, serves both directions; on the axes the
-      // point never moves along the sign is 0 and the bound stays infinite.
-      sign[a] = up[a] ? 1.0 : moves[a] ? -1.0 : 0.0;
-    }
-  }
-  bool up[3];
-  bool moves[3];
-  double sign[3];
 };
 
 // Whether a point at x is still short of the face at f, heading up or down.
@@ -217,57 +176,6 @@ bool IsPlainHeading(const CVector& direction) {
   return plain(direction.x) && plain(direction.y) && plain(direction.z);
 }
 
-// The step of a walk along a fixed heading out of the leaf at path[depth]
-// through its face ahead on axis A alone, to the point p on that face. It
-// finds the leaf the climb and descent of the walk would find, without
-// their comparisons; it declines (false, nothing changed) where it cannot
-// be sure of that, and the walk then climbs and descends as usual.
-//
-// The climb stops below the cell whose face ahead on A lies beyond the
-// leaf's: the parent of the cell at top, the depth at which the leaf's
-// face on A was set. The other axes cannot hold it back while p is short
-// of the leaf's faces on them. From that ancestor the descent makes the
-// old path's choices with A's flipped: on A, p sits on the ancestor's
-// centre, which sends it ahead, and further down on each cell's face
-// behind, which sends it behind when every centre lies strictly inside
-// its cell (CentresStayInside); on the other axes the cells have the old
-// path's extents and centres, and p has crossed none of them. Below the
-// old leaf's depth the walk's own descent goes on.
-template <int A, class Heading>
-[[gnu::always_inline]] inline bool StepAcross(const OctreeNode* nodes, PathCell* path, int& depth, const double* p) {
-  constexpr int B = (A + 1) % 3, C = (A + 2) % 3;
-  constexpr uint32_t kByte = 0xffu << (8 * A);
-  const int leafDepth = depth;
-  const PathCell& leaf = path[leafDepth];
-  if (Before<Heading::up[A]>(p[A], leaf.face[A]) || !Before<Heading::up[B]>(p[B], leaf.face[B]) ||
-      !Before<Heading::up[C]>(p[C], leaf.face[C])) {
-    return false;
-  }
-  const int top = static_cast<int>((leaf.faceDepths & kByte) >> (8 * A));
-  if (top == 0) return false;
-  const PathCell& ancestor = path[top - 1];
-  if (!Before<Heading::up[A]>(p[A], ancestor.face[A])) return false;
-
-  const OctreeNode* node = &nodes[ancestor.node];
-  int j = top;
-  PathCell* cell = &path[top];
-  cell->face[A] = ancestor.face[A];
-  cell->faceDepths = (cell->faceDepths & ~kByte) | (ancestor.faceDepths & kByte);
-  for (;;) {
-    cell->halves ^= 1u << A;
-    cell->node = node->firstChild + kChildOfHalves[cell->halves];
-    const OctreeNode* child = &nodes[cell->node];
-    if (child->IsLeaf() || j == leafDepth) break;
-    ++j;
-    ++cell;
-    cell->face[A] = child->centre[A];
-    cell->faceDepths = (cell->faceDepths & ~kByte) | (uint32_t(j) << (8 * A));
-    node = child;
-  }
-  depth = j;
-  return true;
-}
-
 }  // namespace
 
 // The walk visits leaf after leaf along the ray. The next leaf is found from
@@ -282,21 +190,10 @@ template <int A, class Heading>
 // there are only finitely many faces: the walk always ends. FindLeaf keeps
 // the plain rule: a point on a centre plane belongs to the low half.
 //
-// The next leaf is found from the current one rather than from the root,
-// with the same result. The point moves only along the ray on each axis:
-// where the direction is 0 it keeps its coordinate, elsewhere it is
-// clamped never to go back. Heading up an axis (d > 0), the descent takes
-// the high half when p >= centre; a point that took the high half keeps
-// taking it, and one that took the low half (p < centre) changes only once
-// p reaches that centre. Heading down, likewise with p <= centre and the
-// low half. So an ancestor's choice can change only on an axis the ray
-// moves along, when the point reaches the tightest centre the path has
-// crossed in that direction, the cell's bound; where the path has crossed
-// none (the root's own faces), the bound is infinite: the descent from the
-// root never rejects a point. The walk therefore climbs while the point has
-// reached the cell's bound and descends from there. A NaN coordinate
-// follows no order, so after one the walk descends from the root, which
-// sends NaN low.
+// Stated plainly, every next leaf is found by that descent from the root.
+// The walks below find the same leaf with less work: the one along a fixed
+// heading steps to the cell across the face (see Across), the general one
+// climbs its path from the root only as far as it must (see WalkLeaves).
 template <class LeafVisitor>
 ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& counters,
                            LeafVisitor&& visit) const {
@@ -305,38 +202,164 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
   if (!root.hit || root.entry != root.exit) return ShadowWalkEnd::outsideScene;
   const double limit = std::min(root.exit, maxDistance);
   // Most rays move along all three axes with moderate numbers; their walk is
-  // compiled once for each of the eight headings, where every test on the
-  // direction's signs folds away. The rest take the general walk.
-  if (moderateBox_ && IsPlainHeading(ray.direction)) {
+  // compiled once for each of the eight headings. The rest, and every ray
+  // of a tree without links, take the general walk.
+  if (!links_.empty() && IsPlainHeading(ray.direction)) {
     const unsigned octant = unsigned(ray.direction.x > 0.0) | unsigned(ray.direction.y > 0.0) << 1 |
                             unsigned(ray.direction.z > 0.0) << 2;
     switch (octant) {
-      case 0: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, false, false>{}, visit);
-      case 1: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, false, false>{}, visit);
-      case 2: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, true, false>{}, visit);
-      case 3: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, true, false>{}, visit);
-      case 4: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, false, true>{}, visit);
-      case 5: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, false, true>{}, visit);
-      case 6: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<false, true, true>{}, visit);
-      default: return WalkLeaves(ray, limit, maxDistance, counters, FixedHeading<true, true, true>{}, visit);
+      case 0: return WalkLinked<FixedHeading<false, false, false>>(ray, limit, maxDistance, counters, visit);
+      case 1: return WalkLinked<FixedHeading<true, false, false>>(ray, limit, maxDistance, counters, visit);
+      case 2: return WalkLinked<FixedHeading<false, true, false>>(ray, limit, maxDistance, counters, visit);
+      case 3: return WalkLinked<FixedHeading<true, true, false>>(ray, limit, maxDistance, counters, visit);
+      case 4: return WalkLinked<FixedHeading<false, false, true>>(ray, limit, maxDistance, counters, visit);
+      case 5: return WalkLinked<FixedHeading<true, false, true>>(ray, limit, maxDistance, counters, visit);
+      case 6: return WalkLinked<FixedHeading<false, true, true>>(ray, limit, maxDistance, counters, visit);
+      default: return WalkLinked<FixedHeading<true, true, true>>(ray, limit, maxDistance, counters, visit);
     }
   }
-  return WalkLeaves(ray, limit, maxDistance, counters, AnyHeading(ray.direction), visit);
+  return WalkLeaves(ray, limit, maxDistance, counters, visit);
+}
+
+// The descent of the walk along a fixed heading from the given cell: on a
+// centre plane the point goes the way the ray heads. The choices are
+// branches on purpose: predicted, they let the processor start the next
+// leaf's face divisions before the point they depend on is known (a
+// branch-free descent ran 15 % slower).
+template <class Heading>
+uint32_t Octree::Descend(uint32_t index, const double* p) const {
+  constexpr auto& up = Heading::up;
+  const OctreeNode* node = &nodes_[index];
+  while (!node->IsLeaf()) {
+    const double* c = node->centre;
+    unsigned halves = 0;
+    for (int a = 0; a < 3; ++a) halves |= unsigned(p[a] > c[a] || (p[a] == c[a] && up[a])) << a;
+    index = node->firstChild + kChildOfHalves[halves];
+    node = &nodes_[index];
+  }
+  return index;
+}
+
+// Where the walk along a fixed heading goes on from a leaf it left through
+// its face on axis A alone, with the point p on that face: the cell across
+// it, from which the descent finds the same leaf as from the root; 0 (the
+// root) where that is not sure.
+//
+// The descent from the root follows the leaf's path as long as it runs
+// over the same cells: on the other axes p lies strictly inside the leaf,
+// so it takes the leaf's halves there at every level. On A, p sits on the
+// centre of the last cell on the path whose low half (heading up; the
+// high half heading down) the path took, which sends it ahead, and below
+// that cell on the face behind each cell it enters, which sends it behind
+// when every centre lies strictly inside its cell (the tree has links only
+// then). That is the path to the cell of the leaf's size across the face,
+// or to the leaf above it that holds it; the root's own faces have none.
+template <int A, class Heading>
+[[gnu::always_inline]] inline uint32_t Octree::Across(const CellLinks& leaf, const double* face, const double* p) {
+  constexpr int B = (A + 1) % 3, C = (A + 2) % 3;
+  constexpr auto& up = Heading::up;
+  if (p[A] != face[A] || !Before<up[B]>(p[B], face[B]) || !Before<up[C]>(p[C], face[C])) return 0;
+  return leaf.across[2 * A + up[A]];
 }
 
 template <class Heading, class LeafVisitor>
-ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
-                                 const Heading& heading, LeafVisitor& visit) const {
+ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
+                                 LeafVisitor& visit) const {
+  constexpr auto& up = Heading::up;
   const double o[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
   const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
-  const auto& up = heading.up;
-  const auto& moves = heading.moves;
-  const auto& sign = heading.sign;
+  double p[3] = {o[0], o[1], o[2]};
+  uint32_t leaf = Descend<Heading>(0, p);
+  // The distances to the faces of the last leaf, by axis.
+  unsigned known = 0;
+  uint64_t knownFace[3] = {};
+  double faceDistance[3] = {};
+  for (;;) {
+    ++counters.octreeHits;
+    const CellLinks& links = links_[leaf];
+    double face[3];
+    for (int a = 0; a < 3; ++a) face[a] = up[a] ? links.hi[a] : links.lo[a];
+
+    // Where the ray leaves the leaf, and through which faces. This is the
+    // plain slab exit, with no near limit: a walk starting on or just
+    // before a leaf's face still needs that leaf's exit, and an axis with
+    // a tiny but non-zero direction still bounds the leaf. A face the
+    // previous leaf shared (the same bits) has the same distance.
+    for (int a = 0; a < 3; ++a) {
+      if (!(known & (1u << a) && std::bit_cast<uint64_t>(face[a]) == knownFace[a])) {
+        knownFace[a] = std::bit_cast<uint64_t>(face[a]);
+        faceDistance[a] = (face[a] - o[a]) / d[a];
+        known |= 1u << a;
+      }
+    }
+    // The nearest of the faces ahead, and every face at that distance; no
+    // distance is NaN. Of equal distances the first axis's is kept, which
+    // can differ from a later one only in the sign of a zero.
+    double exit = kInfinity;
+    for (int a = 0; a < 3; ++a) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
+    unsigned exitAxes = 0;
+    for (int a = 0; a < 3; ++a) exitAxes |= unsigned(!(faceDistance[a] > exit)) << a;
+
+    const double window = std::min(exit + kLeafWindowSlack, maxDistance);
+    if (visit(nodes_[leaf], window)) return ShadowWalkEnd::stopped;
+    if (limit <= exit) return ShadowWalkEnd::reachedEnd;
+
+    double next[3];
+    bool advanced = false;
+    for (int a = 0; a < 3; ++a) {
+      next[a] = o[a] + d[a] * exit;
+      if (exitAxes & (1u << a)) next[a] = face[a];
+      next[a] = up[a] ? std::max(next[a], p[a]) : std::min(next[a], p[a]);
+      if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
+    }
+    // Only a point already beyond the leaf's exit face fails to advance; the
+    // ray has then left the scene.
+    if (!advanced) return ShadowWalkEnd::reachedEnd;
+    for (int a = 0; a < 3; ++a) p[a] = next[a];
+
+    uint32_t from = 0;
+    switch (exitAxes) {
+      case 1: from = Across<0, Heading>(links, face, p); break;
+      case 2: from = Across<1, Heading>(links, face, p); break;
+      case 4: from = Across<2, Heading>(links, face, p); break;
+      default: break;
+    }
+    leaf = Descend<Heading>(from, p);
+  }
+}
+
+// The general walk keeps its path from the root. The point moves only
+// along the ray on each axis: where the direction is 0 it keeps its
+// coordinate, elsewhere it is clamped never to go back. Heading up an axis
+// (d > 0), the descent takes the high half when p >= centre; a point that
+// took the high half keeps taking it, and one that took the low half
+// (p < centre) changes only once p reaches that centre. Heading down,
+// likewise with p <= centre and the low half. So an ancestor's choice can
+// change only on an axis the ray moves along, when the point reaches the
+// tightest centre the path has crossed in that direction, the cell's
+// bound; where the path has crossed none (the root's own faces), the bound
+// is infinite: the descent from the root never rejects a point. The walk
+// therefore climbs while the point has reached the cell's bound and
+// descends from there. A NaN coordinate follows no order, so after one the
+// walk descends from the root, which sends NaN low.
+template <class LeafVisitor>
+ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
+                                 LeafVisitor& visit) const {
+  const double o[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+  const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
+  bool up[3], moves[3];
+  double sign[3];
+  for (int a = 0; a < 3; ++a) {
+    up[a] = d[a] > 0.0;
+    moves[a] = d[a] != 0.0;
+    // Bounds are kept multiplied by the sign of the direction, so that one
+    // test, sign · p < bound, serves both directions; on the axes the point
+    // never moves along the sign is 0 and the bound stays infinite.
+    sign[a] = up[a] ? 1.0 : moves[a] ? -1.0 : 0.0;
+  }
 
   PathCell path[kMaxDepthLimit + 1];
   path[0].node = 0;
-  path[0].faceDepths = 0;
-  path[0].halves = 0;
   for (int a = 0; a < 3; ++a) {
     path[0].face[a] = up[a] ? Axis(rootBox_.max, a) : Axis(rootBox_.min, a);
     path[0].bound[a] = kInfinity;
@@ -344,41 +367,14 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
   int depth = 0;
   double p[3] = {o[0], o[1], o[2]};
   bool lastHadNaN = false;
-  // The faces the last leaf was left through, as axis bits.
-  unsigned lastExitAxes = 0;
   // The distances to the faces of the last leaf, by axis.
   unsigned known = 0;
   uint64_t knownFace[3] = {};
   double faceDistance[3] = {};
   for (;;) {
-    const bool hasNaN =
-        Heading::kMayMeetNaN && (std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]));
+    const bool hasNaN = std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]);
     if (hasNaN || lastHadNaN) {
       depth = 0;
-    } else if constexpr (Heading::kFixed) {
-      bool stepped = false;
-      if (centresInside_) {
-        switch (lastExitAxes) {
-          case 1: stepped = StepAcross<0, Heading>(nodes_.data(), path, depth, p); break;
-          case 2: stepped = StepAcross<1, Heading>(nodes_.data(), path, depth, p); break;
-          case 4: stepped = StepAcross<2, Heading>(nodes_.data(), path, depth, p); break;
-          default: break;
-        }
-      }
-      if (!stepped) {
-        // Along a fixed heading every bound is the face ahead, or infinite
-        // where that face is the root's own; a point on the root's face
-        // climbs further than it must, and lands in the same leaf. The
-        // point sits on the leaf's own exit face, so the leaf is left at
-        // once.
-        if (depth > 0) --depth;
-        while (depth > 0) {
-          const double* f = path[depth].face;
-          if (Before<Heading::up[0]>(p[0], f[0]) && Before<Heading::up[1]>(p[1], f[1]) &&
-              Before<Heading::up[2]>(p[2], f[2])) break;
-          --depth;
-        }
-      }
     } else {
       while (depth > 0) {
         const double* bound = path[depth].bound;
@@ -389,36 +385,24 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     lastHadNaN = hasNaN;
 
     // On the centre plane the point goes the way the ray heads; with no
-    // direction on that axis, to the low half. The choices are branches on
-    // purpose: predicted, they let the processor start the next leaf's face
-    // divisions before the point they depend on is known (a branch-free
-    // descent ran 15 % slower).
+    // direction on that axis, to the low half.
     const OctreeNode* node = &nodes_[path[depth].node];
     while (!node->IsLeaf()) {
       const double* c = node->centre;
       const PathCell& parent = path[depth];
       PathCell& cell = path[depth + 1];
       unsigned halves = 0;
-      unsigned behind = 0;
       for (int a = 0; a < 3; ++a) {
         const bool high = p[a] > c[a] || (p[a] == c[a] && up[a]);
         halves |= unsigned(high) << a;
         cell.face[a] = parent.face[a];
-        if constexpr (!Heading::kFixed) cell.bound[a] = parent.bound[a];
+        cell.bound[a] = parent.bound[a];
         // The child's face ahead is the centre when the ray heads from the
         // child towards it.
         if (high != up[a]) {
           cell.face[a] = c[a];
-          behind |= 1u << a;
-          if constexpr (!Heading::kFixed) {
-            if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
-          }
+          if (moves[a]) cell.bound[a] = std::min(parent.bound[a], sign[a] * c[a]);
         }
-      }
-      if constexpr (Heading::kFixed) {
-        cell.halves = static_cast<uint8_t>(halves);
-        const uint32_t mine = kDepthBytes[behind];
-        cell.faceDepths = (parent.faceDepths & ~mine) | (uint32_t(depth + 1) * 0x010101u & mine);
       }
       cell.node = node->firstChild + kChildOfHalves[halves];
       node = &nodes_[cell.node];
@@ -426,11 +410,7 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     }
     ++counters.octreeHits;
 
-    // Where the ray leaves the leaf, and through which faces. This is the
-    // plain slab exit, with no near limit: a walk starting on or just
-    // before a leaf's face still needs that leaf's exit, and an axis with
-    // a tiny but non-zero direction still bounds the leaf. A face the
-    // previous leaf shared (the same bits) has the same distance.
+    // The leaf's exit, as in WalkLinked, over the axes the ray moves along.
     const double* face = path[depth].face;
     for (int a = 0; a < 3; ++a) {
       if (moves[a] && !(known & (1u << a) && std::bit_cast<uint64_t>(face[a]) == knownFace[a])) {
@@ -439,21 +419,12 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
         known |= 1u << a;
       }
     }
-    // The nearest of the faces ahead, and every face at that distance. The
-    // exit is taken without branches (which face comes first is as good as
-    // random); of equal distances the first axis's is kept, which can
-    // differ from a later one only in the sign of a zero.
     double exit = kInfinity;
     for (int a = 0; a < 3; ++a) {
       if (moves[a]) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
     }
     unsigned exitAxes = 0;
-    if constexpr (Heading::kFixed) {
-      // No distance is NaN here, and none is below the exit.
-      for (int a = 0; a < 3; ++a) exitAxes |= unsigned(!(faceDistance[a] > exit)) << a;
-    } else {
-      for (int a = 0; a < 3; ++a) exitAxes |= unsigned(moves[a] & (faceDistance[a] == exit)) << a;
-    }
+    for (int a = 0; a < 3; ++a) exitAxes |= unsigned(moves[a] & (faceDistance[a] == exit)) << a;
 
     const double window = std::min(exit + kLeafWindowSlack, maxDistance);
     if (visit(*node, window)) return ShadowWalkEnd::stopped;
@@ -464,20 +435,12 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
     for (int a = 0; a < 3; ++a) {
       next[a] = o[a] + d[a] * exit;
       if (exitAxes & (1u << a)) next[a] = face[a];
-      if constexpr (Heading::kFixed) {
-        // The heading is the direction's signs.
-        next[a] = up[a] ? std::max(next[a], p[a]) : std::min(next[a], p[a]);
-      } else {
-        if (d[a] > 0.0) next[a] = std::max(next[a], p[a]);
-        if (d[a] < 0.0) next[a] = std::min(next[a], p[a]);
-      }
+      if (d[a] > 0.0) next[a] = std::max(next[a], p[a]);
+      if (d[a] < 0.0) next[a] = std::min(next[a], p[a]);
       if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
     }
-    // Only a point already beyond the leaf's exit face fails to advance; the
-    // ray has then left the scene.
     if (!advanced) return ShadowWalkEnd::reachedEnd;
     for (int a = 0; a < 3; ++a) p[a] = next[a];
-    lastExitAxes = exitAxes;
   }
 }
 

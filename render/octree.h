@@ -203,12 +203,22 @@ class Octree {
     FanRejectBox reject;
   };
 
+  // A leaf's box and the cells across its faces, for the walk along a
+  // fixed heading (see Across).
+  struct CellLinks {
+    double lo[3];
+    double hi[3];
+    // Across face 2·axis (low side) and 2·axis + 1 (high side): the cell of
+    // the same size there, or the leaf above it that holds it; 0 (the
+    // root) at the root's own faces.
+    uint32_t across[6];
+  };
+
   void Swap(Octree& other) noexcept {
     nodes_.swap(other.nodes_);
+    links_.swap(other.links_);
     leafEntries_.swap(other.leafEntries_);
     std::swap(rootBox_, other.rootBox_);
-    std::swap(moderateBox_, other.moderateBox_);
-    std::swap(centresInside_, other.centresInside_);
     entries_.swap(other.entries_);
     planes_.swap(other.planes_);
     vertices_.swap(other.vertices_);
@@ -217,11 +227,21 @@ class Octree {
   template <class LeafVisitor>
   ShadowWalkEnd Walk(const Ray& ray, double maxDistance, RenderCounters& counters, LeafVisitor&& visit) const;
   template <class Heading, class LeafVisitor>
+  ShadowWalkEnd WalkLinked(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
+                           LeafVisitor& visit) const;
+  template <class LeafVisitor>
   ShadowWalkEnd WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
-                           const Heading& heading, LeafVisitor& visit) const;
+                           LeafVisitor& visit) const;
+  template <class Heading>
+  uint32_t Descend(uint32_t index, const double* p) const;
+  template <int A, class Heading>
+  static uint32_t Across(const CellLinks& leaf, const double* face, const double* p);
+  // Whether every coordinate of the box is of moderate size, which the
+  // walk along a fixed heading needs.
   static bool IsModerateBox(const CBoundingBox& box);
   // Whether the centre of every cell a build to maxDepth can divide lies
-  // strictly inside the cell on every axis.
+  // strictly inside the cell on every axis, which the walk's step across
+  // a face needs.
   static bool CentresStayInside(const CBoundingBox& box, int maxDepth);
   bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
   [[gnu::always_inline]] bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
@@ -230,14 +250,12 @@ class Octree {
 
   // An empty tree still has its root, a leaf without entries.
   LargeVector<OctreeNode> nodes_ = LargeVector<OctreeNode>(1);
+  // One for each node, in the same order, where the root box is of
+  // moderate size and CentresStayInside holds; empty otherwise, and then
+  // every ray takes the general walk.
+  LargeVector<CellLinks> links_;
   LargeVector<uint32_t> leafEntries_;
   CBoundingBox rootBox_;
-  // Whether every coordinate of the root box is of moderate size, which
-  // the walks along a fixed heading need.
-  bool moderateBox_ = false;
-  // Whether CentresStayInside holds for the tree, which the walk's quick
-  // step to a leaf's neighbour needs.
-  bool centresInside_ = false;
   LargeVector<OctreeEntry> entries_;
   LargeVector<EntryPlane> planes_;
   LargeVector<const IPoint*> vertices_;

@@ -304,6 +304,7 @@ class OctreeBuilder {
     } else {
       RunInParallel(all);
     }
+    Link();
   }
 
  private:
@@ -537,6 +538,7 @@ class OctreeBuilder {
 
   void Collect(const IObList& scene);
   void FillEntries(size_t begin, size_t end);
+  void Link();
   void RunInParallel(std::span<const uint32_t> all);
   // Starts the part with its cell in the worker's arrays.
   Output BeginPart(Part& part, size_t worker);
@@ -739,8 +741,6 @@ void OctreeBuilder::Collect(const IObList& scene) {
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
   tree_.rootBox_.min = box.min - margin;
   tree_.rootBox_.max = box.max + margin;
-  tree_.moderateBox_ = Octree::IsModerateBox(tree_.rootBox_);
-  tree_.centresInside_ = Octree::CentresStayInside(tree_.rootBox_, maxDepth_);
 }
 
 // Copies the vertices, plane and box of the entries [begin, end).
@@ -769,6 +769,55 @@ void OctreeBuilder::FillEntries(size_t begin, size_t end) {
     entry.dominantAxis = polygon.GetDominantAxis();
     tree_.planes_[i] = {polygon.GetNormal(), polygon.GetPlaneD(),
                         MakeFanRejectBox({entry.positions, entry.pointCount}, entry.dominantAxis)};
+  }
+}
+
+// Gives every node its box and the cells across its faces, parents before
+// their children, where the walk along a fixed heading can use them. A
+// child's neighbour across a face between it and a sibling is that
+// sibling; across a face of its parent's, it is the child on the near side
+// of the parent's neighbour there, or that neighbour itself where it is a
+// leaf (or the root's face, 0).
+void OctreeBuilder::Link() {
+  if (!Octree::IsModerateBox(tree_.rootBox_) || !Octree::CentresStayInside(tree_.rootBox_, maxDepth_)) return;
+  const LargeVector<OctreeNode>& nodes = tree_.nodes_;
+  LargeVector<Octree::CellLinks>& links = tree_.links_;
+  links.resize(nodes.size());
+  const CBoundingBox& root = tree_.rootBox_;
+  links[0] = {{root.min.x, root.min.y, root.min.z}, {root.max.x, root.max.y, root.max.z}, {}};
+  std::vector<uint32_t> parents{0};
+  while (!parents.empty()) {
+    const uint32_t parent = parents.back();
+    parents.pop_back();
+    const OctreeNode& node = nodes[parent];
+    if (node.IsLeaf()) continue;
+    const Octree::CellLinks& outer = links[parent];
+    const CBoundingBox box{{outer.lo[0], outer.lo[1], outer.lo[2]}, {outer.hi[0], outer.hi[1], outer.hi[2]}};
+    for (int i = 0; i < 8; ++i) {
+      const uint32_t index = node.firstChild + static_cast<uint32_t>(i);
+      const CBoundingBox childBox = octree_detail::ChildBox(box, node.Centre(), i);
+      Octree::CellLinks& child = links[index];
+      child.lo[0] = childBox.min.x, child.lo[1] = childBox.min.y, child.lo[2] = childBox.min.z;
+      child.hi[0] = childBox.max.x, child.hi[1] = childBox.max.y, child.hi[2] = childBox.max.z;
+      const bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i],
+                            octree_detail::kChildHighZ[i]};
+      for (int axis = 0; axis < 3; ++axis) {
+        bool flipped[3] = {high[0], high[1], high[2]};
+        flipped[axis] = !high[axis];
+        const auto mirror = static_cast<uint32_t>(octree_detail::ChildIndex(flipped[0], flipped[1], flipped[2]));
+        for (int side = 0; side < 2; ++side) {
+          uint32_t across = 0;
+          if (high[axis] != (side == 1)) {
+            across = node.firstChild + mirror;
+          } else {
+            across = outer.across[2 * axis + side];
+            if (across != 0 && !nodes[across].IsLeaf()) across = nodes[across].firstChild + mirror;
+          }
+          child.across[2 * axis + side] = across;
+        }
+      }
+      parents.push_back(index);
+    }
   }
 }
 
