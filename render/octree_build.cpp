@@ -1,6 +1,7 @@
 // Building the octree: the polygon–cube overlap test that sorts polygons
 // into cells, and the subdivision, on one thread or on several.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -305,6 +306,7 @@ class OctreeBuilder {
       RunInParallel(all);
     }
     Link();
+    pool_.reset();
   }
 
  private:
@@ -539,6 +541,8 @@ class OctreeBuilder {
   void Collect(const IObList& scene);
   void FillEntries(size_t begin, size_t end);
   void Link();
+  void LinkBelow(uint32_t top);
+  bool LinkChildren(uint32_t parent);
   void RunInParallel(std::span<const uint32_t> all);
   // Starts the part with its cell in the worker's arrays.
   Output BeginPart(Part& part, size_t worker);
@@ -568,7 +572,6 @@ void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   Part root;
   BeginPart(root, 0);
   DivideByTasks(root, tree_.rootBox_, 1, all, 0);
-  pool_.reset();
   tree_.nodes_.assign(1, OctreeNode{});
   tree_.leafEntries_.clear();
   size_t nodeCount = 1, leafEntryCount = 0;
@@ -772,53 +775,85 @@ void OctreeBuilder::FillEntries(size_t begin, size_t end) {
   }
 }
 
-// Gives every node its box and the cells across its faces, parents before
-// their children, where the walk along a fixed heading can use them. A
-// child's neighbour across a face between it and a sibling is that
-// sibling; across a face of its parent's, it is the child on the near side
-// of the parent's neighbour there, or that neighbour itself where it is a
-// leaf (or the root's face, 0).
+// Gives every node its box and the cells across its faces, where the walk
+// along a fixed heading can use them. A node needs only its parent's links
+// and the nodes, so below the root's children each child's part of the
+// tree is linked on a thread of its own.
 void OctreeBuilder::Link() {
-  if (!Octree::IsModerateBox(tree_.rootBox_) || !Octree::CentresStayInside(tree_.rootBox_, maxDepth_)) return;
   const LargeVector<OctreeNode>& nodes = tree_.nodes_;
-  LargeVector<Octree::CellLinks>& links = tree_.links_;
-  links.resize(nodes.size());
+  if (!Octree::IsModerateBox(tree_.rootBox_) || !Octree::CentresStayInside(tree_.rootBox_, maxDepth_)) return;
+  tree_.links_.resize(nodes.size());
   const CBoundingBox& root = tree_.rootBox_;
-  links[0] = {{root.min.x, root.min.y, root.min.z}, {root.max.x, root.max.y, root.max.z}, {}};
-  std::vector<uint32_t> parents{0};
+  tree_.links_[0] = {{root.min.x, root.min.y, root.min.z}, {root.max.x, root.max.y, root.max.z}, {}};
+  LinkChildren(0);
+  const uint32_t first = nodes[0].firstChild;
+  if (first == 0) return;
+  if (!pool_) {
+    for (uint32_t i = 0; i < 8; ++i) LinkBelow(first + i);
+  } else {
+    BuildPool::Join join;
+    for (uint32_t i = 0; i < 8; ++i) pool_->Fork(join, [this, first, i](size_t) { LinkBelow(first + i); });
+    pool_->Wait(join, 0);
+  }
+}
+
+// The child across from child i on each axis: its halves with that axis's
+// flipped.
+constexpr std::array<std::array<uint8_t, 3>, 8> kMirror = [] {
+  std::array<std::array<uint8_t, 3>, 8> table{};
+  for (int i = 0; i < 8; ++i) {
+    for (int axis = 0; axis < 3; ++axis) {
+      bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i], octree_detail::kChildHighZ[i]};
+      high[axis] = !high[axis];
+      for (int j = 0; j < 8; ++j) {
+        if (octree_detail::kChildHighX[j] == high[0] && octree_detail::kChildHighY[j] == high[1] &&
+            octree_detail::kChildHighZ[j] == high[2]) {
+          table[i][axis] = static_cast<uint8_t>(j);
+        }
+      }
+    }
+  }
+  return table;
+}();
+
+// Links every node below the given one, parents before their children.
+void OctreeBuilder::LinkBelow(uint32_t top) {
+  std::vector<uint32_t> parents{top};
   while (!parents.empty()) {
     const uint32_t parent = parents.back();
     parents.pop_back();
-    const OctreeNode& node = nodes[parent];
-    if (node.IsLeaf()) continue;
-    const Octree::CellLinks& outer = links[parent];
-    const CBoundingBox box{{outer.lo[0], outer.lo[1], outer.lo[2]}, {outer.hi[0], outer.hi[1], outer.hi[2]}};
-    for (int i = 0; i < 8; ++i) {
-      const uint32_t index = node.firstChild + static_cast<uint32_t>(i);
-      const CBoundingBox childBox = octree_detail::ChildBox(box, node.Centre(), i);
-      Octree::CellLinks& child = links[index];
-      child.lo[0] = childBox.min.x, child.lo[1] = childBox.min.y, child.lo[2] = childBox.min.z;
-      child.hi[0] = childBox.max.x, child.hi[1] = childBox.max.y, child.hi[2] = childBox.max.z;
-      const bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i],
-                            octree_detail::kChildHighZ[i]};
-      for (int axis = 0; axis < 3; ++axis) {
-        bool flipped[3] = {high[0], high[1], high[2]};
-        flipped[axis] = !high[axis];
-        const auto mirror = static_cast<uint32_t>(octree_detail::ChildIndex(flipped[0], flipped[1], flipped[2]));
-        for (int side = 0; side < 2; ++side) {
-          uint32_t across = 0;
-          if (high[axis] != (side == 1)) {
-            across = node.firstChild + mirror;
-          } else {
-            across = outer.across[2 * axis + side];
-            if (across != 0 && !nodes[across].IsLeaf()) across = nodes[across].firstChild + mirror;
-          }
-          child.across[2 * axis + side] = across;
-        }
-      }
-      parents.push_back(index);
+    if (!LinkChildren(parent)) continue;
+    const uint32_t first = tree_.nodes_[parent].firstChild;
+    for (uint32_t i = 0; i < 8; ++i) parents.push_back(first + i);
+  }
+}
+
+// The children's boxes, and their neighbours: across a face between a
+// child and a sibling, that sibling; across a face of the parent's, the
+// child on the near side of the parent's neighbour there, or that
+// neighbour itself where it is a leaf (or the root's face, 0). False for a
+// leaf.
+bool OctreeBuilder::LinkChildren(uint32_t parent) {
+  const LargeVector<OctreeNode>& nodes = tree_.nodes_;
+  const OctreeNode& node = nodes[parent];
+  if (node.IsLeaf()) return false;
+  const Octree::CellLinks& outer = tree_.links_[parent];
+  for (int i = 0; i < 8; ++i) {
+    Octree::CellLinks& child = tree_.links_[node.firstChild + static_cast<uint32_t>(i)];
+    const bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i], octree_detail::kChildHighZ[i]};
+    for (int axis = 0; axis < 3; ++axis) {
+      child.lo[axis] = high[axis] ? node.centre[axis] : outer.lo[axis];
+      child.hi[axis] = high[axis] ? outer.hi[axis] : node.centre[axis];
+      const uint32_t mirror = kMirror[i][axis];
+      // The side of the child that faces its sibling, and the parent's side.
+      const int inner = high[axis] ? 0 : 1;
+      child.across[2 * axis + inner] = node.firstChild + mirror;
+      uint32_t across = outer.across[2 * axis + 1 - inner];
+      if (across != 0 && !nodes[across].IsLeaf()) across = nodes[across].firstChild + mirror;
+      child.across[2 * axis + 1 - inner] = across;
     }
   }
+  return true;
 }
 
 Octree BuildOctree(const IObList& scene, int maxDepth, int leafLimit, RenderCounters& counters,
