@@ -262,6 +262,23 @@ template <int A, class Heading>
   return leaf.across[2 * A + up[A]];
 }
 
+// The walk's next point where the ray leaves through the face on axis A
+// alone: the face itself on A, the ray's point at the exit on the others,
+// and never back against the ray. Whether it moved on A.
+template <int A, class Heading>
+[[gnu::always_inline]] inline bool MoveOnto(double* p, const double* o, const double* d, const double* face,
+                                            double exit) {
+  constexpr int B = (A + 1) % 3, C = (A + 2) % 3;
+  constexpr auto& up = Heading::up;
+  auto ahead = [](bool isUp, double n, double old) { return isUp ? std::max(n, old) : std::min(n, old); };
+  const double onFace = ahead(up[A], face[A], p[A]);
+  const bool moved = onFace != p[A];
+  p[A] = onFace;
+  p[B] = ahead(up[B], o[B] + d[B] * exit, p[B]);
+  p[C] = ahead(up[C], o[C] + d[C] * exit, p[C]);
+  return moved;
+}
+
 template <class Heading, class LeafVisitor>
 ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
                                  LeafVisitor& visit) const {
@@ -270,9 +287,10 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
   const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
   double p[3] = {o[0], o[1], o[2]};
   uint32_t leaf = Descend<Heading>(0, p);
-  // The distances to the faces of the last leaf, by axis.
-  unsigned known = 0;
-  uint64_t knownFace[3] = {};
+  // The distances to the faces of the last leaf, by axis, and those faces'
+  // bits; a NaN's to begin with, which no face has.
+  uint64_t knownFace[3];
+  for (uint64_t& bits : knownFace) bits = std::bit_cast<uint64_t>(std::numeric_limits<double>::quiet_NaN());
   double faceDistance[3] = {};
   for (;;) {
     ++counters.octreeHits;
@@ -286,17 +304,16 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
     // a tiny but non-zero direction still bounds the leaf. A face the
     // previous leaf shared (the same bits) has the same distance.
     for (int a = 0; a < 3; ++a) {
-      if (!(known & (1u << a) && std::bit_cast<uint64_t>(face[a]) == knownFace[a])) {
+      if (std::bit_cast<uint64_t>(face[a]) != knownFace[a]) {
         knownFace[a] = std::bit_cast<uint64_t>(face[a]);
         faceDistance[a] = (face[a] - o[a]) / d[a];
-        known |= 1u << a;
       }
     }
     // The nearest of the faces ahead, and every face at that distance; no
     // distance is NaN. Of equal distances the first axis's is kept, which
     // can differ from a later one only in the sign of a zero.
-    double exit = kInfinity;
-    for (int a = 0; a < 3; ++a) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
+    double exit = faceDistance[0];
+    for (int a = 1; a < 3; ++a) exit = faceDistance[a] < exit ? faceDistance[a] : exit;
     unsigned exitAxes = 0;
     for (int a = 0; a < 3; ++a) exitAxes |= unsigned(!(faceDistance[a] > exit)) << a;
 
@@ -304,25 +321,35 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
     if (visit(nodes_[leaf], window)) return ShadowWalkEnd::stopped;
     if (limit <= exit) return ShadowWalkEnd::reachedEnd;
 
-    double next[3];
-    bool advanced = false;
-    for (int a = 0; a < 3; ++a) {
-      next[a] = o[a] + d[a] * exit;
-      if (exitAxes & (1u << a)) next[a] = face[a];
-      next[a] = up[a] ? std::max(next[a], p[a]) : std::min(next[a], p[a]);
-      if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
-    }
-    // Only a point already beyond the leaf's exit face fails to advance; the
-    // ray has then left the scene.
-    if (!advanced) return ShadowWalkEnd::reachedEnd;
-    for (int a = 0; a < 3; ++a) p[a] = next[a];
-
+    // The next point, and from where the descent finds its leaf. Only a
+    // point already beyond the leaf's exit face fails to advance; the ray
+    // has then left the scene.
     uint32_t from = 0;
     switch (exitAxes) {
-      case 1: from = Across<0, Heading>(links, face, p); break;
-      case 2: from = Across<1, Heading>(links, face, p); break;
-      case 4: from = Across<2, Heading>(links, face, p); break;
-      default: break;
+      case 1:
+        if (!MoveOnto<0, Heading>(p, o, d, face, exit)) return ShadowWalkEnd::reachedEnd;
+        from = Across<0, Heading>(links, face, p);
+        break;
+      case 2:
+        if (!MoveOnto<1, Heading>(p, o, d, face, exit)) return ShadowWalkEnd::reachedEnd;
+        from = Across<1, Heading>(links, face, p);
+        break;
+      case 4:
+        if (!MoveOnto<2, Heading>(p, o, d, face, exit)) return ShadowWalkEnd::reachedEnd;
+        from = Across<2, Heading>(links, face, p);
+        break;
+      default: {
+        double next[3];
+        bool advanced = false;
+        for (int a = 0; a < 3; ++a) {
+          next[a] = o[a] + d[a] * exit;
+          if (exitAxes & (1u << a)) next[a] = face[a];
+          next[a] = up[a] ? std::max(next[a], p[a]) : std::min(next[a], p[a]);
+          if ((exitAxes & (1u << a)) && next[a] != p[a]) advanced = true;
+        }
+        if (!advanced) return ShadowWalkEnd::reachedEnd;
+        for (int a = 0; a < 3; ++a) p[a] = next[a];
+      }
     }
     leaf = Descend<Heading>(from, p);
   }
