@@ -113,6 +113,10 @@ struct OctreeBuildHooks {
   std::function<bool()> stopRequested;
   std::function<void(int position)> reportPosition;
   int threads = 1;
+  // A scene of fewer polygons is divided on the calling thread alone:
+  // below a thousand, starting the threads and handing out the cells took
+  // longer than dividing them on one.
+  size_t threadsFrom = 1000;
   std::function<void()> waitWhilePaused;
   std::function<void(int change)> changeThreads;
   std::function<void()> beginIdle;
@@ -176,6 +180,11 @@ class Octree {
   std::span<const uint32_t> GetLeafEntries(const OctreeNode& leaf) const {
     return {leafEntries_.data() + leaf.run.first, leaf.run.count};
   }
+
+  // Whether the tree keeps the links that rays moving along every axis
+  // walk by (see WalkLinked); without them every ray takes the general
+  // walk. Either finds the same leaves.
+  bool KeepsLinks() const { return !links_.empty(); }
 
   // The leaf that holds the point, and its box.
   OctreeLeaf FindLeaf(const CVector& point) const;

@@ -291,12 +291,13 @@ class OctreeBuilder {
   // Takes the scene's polygons and the box of the forms and cameras, then
   // divides the root, and the cells below it as the limits allow.
   void Build(const IObList& scene) {
-    if (hooks_.threads > 1) {
+    FindLayers(scene);
+    if (hooks_.threads > 1 && polygonCount_ >= hooks_.threadsFrom) {
       const int threads = std::min(hooks_.threads, 64);
       pool_ = std::make_unique<BuildPool>(threads, hooks_);
       scratches_.resize(static_cast<size_t>(threads));
     }
-    Collect(scene);
+    Collect();
     std::vector<uint32_t> all(tree_.entries_.size());
     for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
     if (!pool_) {
@@ -538,7 +539,15 @@ class OctreeBuilder {
   // Cells above this level are divided by a task for each child.
   static constexpr int kTaskLevels = 2;
 
-  void Collect(const IObList& scene);
+  struct Layer {
+    const IObject* form;
+    const ILayer* layer;
+  };
+
+  // The forms' layers with the number of their polygons, and the box of
+  // the forms and cameras.
+  void FindLayers(const IObList& scene);
+  void Collect();
   void FillEntries(size_t begin, size_t end);
   void Link();
   void LinkBelow(uint32_t top);
@@ -561,6 +570,9 @@ class OctreeBuilder {
   const OctreeBuildHooks& hooks_;
   const std::thread::id caller_ = std::this_thread::get_id();
   std::atomic<bool> stop_{false};
+  std::vector<Layer> layers_;
+  size_t polygonCount_ = 0;
+  CBoundingBox bounds_;
   LargeVector<Shape> shapes_;
   Scratch callerScratch_;
   // While building on several threads: the pool, and each worker's lists.
@@ -680,30 +692,26 @@ void OctreeBuilder::Place(Part& part, uint32_t slot) {
   part = Part();
 }
 
-void OctreeBuilder::Collect(const IObList& scene) {
-  struct Layer {
-    const IObject* form;
-    const ILayer* layer;
-  };
-  std::vector<Layer> layers;
-  size_t polygonCount = 0;
-  CBoundingBox box;
+void OctreeBuilder::FindLayers(const IObList& scene) {
   for (IDrawable* item : scene) {
     if (item->IsKindOf(RUNTIME_CLASS(IObject))) {
       auto* form = static_cast<IObject*>(item);
       for (const IDrawable* layerItem : form->GetLayers()) {
         const auto* layer = static_cast<const ILayer*>(layerItem);
-        layers.push_back({form, layer});
-        polygonCount += layer->GetPolygons().GetCount();
+        layers_.push_back({form, layer});
+        polygonCount_ += layer->GetPolygons().GetCount();
       }
-      form->AddToBounds(box);
+      form->AddToBounds(bounds_);
     } else if (item->IsKindOf(RUNTIME_CLASS(ICamera))) {
-      item->AddToBounds(box);
+      item->AddToBounds(bounds_);
     }
   }
+}
+
+void OctreeBuilder::Collect() {
   LargeVector<OctreeEntry>& entries = tree_.entries_;
-  entries.reserve(polygonCount);
-  for (const Layer& layer : layers) {
+  entries.reserve(polygonCount_);
+  for (const Layer& layer : layers_) {
     for (const IDrawable* polygonItem : layer.layer->GetPolygons()) {
       const auto* polygon = static_cast<const IPolygon*>(polygonItem);
       entries.push_back({layer.form, layer.layer, polygon, nullptr, nullptr,
@@ -742,8 +750,8 @@ void OctreeBuilder::Collect(const IObList& scene) {
   }
 
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
-  tree_.rootBox_.min = box.min - margin;
-  tree_.rootBox_.max = box.max + margin;
+  tree_.rootBox_.min = bounds_.min - margin;
+  tree_.rootBox_.max = bounds_.max + margin;
 }
 
 // Copies the vertices, plane and box of the entries [begin, end).

@@ -170,6 +170,7 @@ TEST_F(ParallelTraceTest, PauseDuringTheOctreeBuildWaitsForEveryThread) {
   job.Pause();
   OctreeBuildHooks hooks;
   hooks.threads = 2;
+  hooks.threadsFrom = 0;
   HoldBuildOnPause(job, hooks);
   std::atomic<bool> helperStill{false};
   hooks.waitWhilePaused = [&, wait = hooks.waitWhilePaused] {
