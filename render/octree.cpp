@@ -227,15 +227,15 @@ ShadowWalkEnd Octree::Walk(const Ray& ray, double maxDistance, RenderCounters& c
 // leaf's face divisions before the point they depend on is known (a
 // branch-free descent ran 15 % slower).
 template <class Heading>
-uint32_t Octree::Descend(uint32_t index, const double* p) const {
+uint32_t Octree::Descend(const OctreeNode* nodes, uint32_t index, const double* p) {
   constexpr auto& up = Heading::up;
-  const OctreeNode* node = &nodes_[index];
+  const OctreeNode* node = &nodes[index];
   while (!node->IsLeaf()) {
     const double* c = node->centre;
     unsigned halves = 0;
     for (int a = 0; a < 3; ++a) halves |= unsigned(p[a] > c[a] || (p[a] == c[a] && up[a])) << a;
     index = node->firstChild + kChildOfHalves[halves];
-    node = &nodes_[index];
+    node = &nodes[index];
   }
   return index;
 }
@@ -286,7 +286,9 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
   const double o[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
   const double d[3] = {ray.direction.x, ray.direction.y, ray.direction.z};
   double p[3] = {o[0], o[1], o[2]};
-  uint32_t leaf = Descend<Heading>(0, p);
+  const OctreeNode* const nodes = nodes_.data();
+  const CellLinks* const allLinks = links_.data();
+  uint32_t leaf = Descend<Heading>(nodes, 0, p);
   // The distances to the faces of the last leaf, by axis, and those faces'
   // bits; a NaN's to begin with, which no face has.
   uint64_t knownFace[3];
@@ -294,7 +296,7 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
   double faceDistance[3] = {};
   for (;;) {
     ++counters.octreeHits;
-    const CellLinks& links = links_[leaf];
+    const CellLinks& links = allLinks[leaf];
     double face[3];
     for (int a = 0; a < 3; ++a) face[a] = up[a] ? links.hi[a] : links.lo[a];
 
@@ -318,7 +320,7 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
     for (int a = 0; a < 3; ++a) exitAxes |= unsigned(!(faceDistance[a] > exit)) << a;
 
     const double window = std::min(exit + kLeafWindowSlack, maxDistance);
-    if (visit(nodes_[leaf], window)) return ShadowWalkEnd::stopped;
+    if (visit(nodes[leaf], window)) return ShadowWalkEnd::stopped;
     if (limit <= exit) return ShadowWalkEnd::reachedEnd;
 
     // The next point, and from where the descent finds its leaf. Only a
@@ -351,7 +353,7 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
         for (int a = 0; a < 3; ++a) p[a] = next[a];
       }
     }
-    leaf = Descend<Heading>(from, p);
+    leaf = Descend<Heading>(nodes, from, p);
   }
 }
 
@@ -472,20 +474,19 @@ ShadowWalkEnd Octree::WalkLeaves(const Ray& ray, double limit, double maxDistanc
 }
 
 // The entry's plane against the ray: whether it is met at 1e-5 <= t < window.
-bool Octree::MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const {
-  const EntryPlane& plane = planes_[index];
+bool Octree::MeetsPlane(const EntryPlane& plane, const Ray& ray, double window, double& t) {
   return IntersectPlane(plane.normal, plane.d, ray, t) && t >= kMinHitDistance && t < window;
 }
 
 // An entry whose plane the ray meets at t: whether the point lies inside
 // the polygon, which fills the record (form, layer, polygon and the fan
 // triangle) and counts.
-inline bool Octree::HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
+inline bool Octree::HitsPolygon(uint32_t index, const EntryPlane& plane, const Ray& ray, double t, HitRecord& hit,
                                 RenderCounters& counters) const {
   // Most planes a ray meets within a leaf belong to the neighbours of the
   // polygon it hits, or leaves, and are met well outside them. Tested here,
   // inline, so that the call to the fan test is rare.
-  if (planes_[index].reject.Refuses(ray.At(t))) return false;
+  if (plane.reject.Refuses(ray.At(t))) return false;
   return HitsInside(index, ray, t, hit, counters);
 }
 
@@ -502,12 +503,15 @@ bool Octree::HitsInside(uint32_t index, const Ray& ray, double t, HitRecord& hit
 
 bool Octree::FindNearestHit(const Ray& ray, double maxDistance, HitRecord& hit, RenderCounters& counters) const {
   bool found = false;
+  // Read once: the stores into the record and the counters might, for all
+  // the compiler knows, change the arrays' pointers.
+  const EntryPlane* const planes = planes_.data();
   Walk(ray, maxDistance, counters, [&](const OctreeNode& leaf, double window) {
     for (const uint32_t entry : GetLeafEntries(leaf)) {
       double t;
-      if (!MeetsPlane(entry, ray, window, t)) continue;
+      if (!MeetsPlane(planes[entry], ray, window, t)) continue;
       ++counters.polygonHitTests;
-      if (!HitsPolygon(entry, ray, t, hit, counters)) continue;
+      if (!HitsPolygon(entry, planes[entry], ray, t, hit, counters)) continue;
       // Later candidates in this leaf must be nearer; ties stay with the
       // entry listed first.
       window = hit.t;
@@ -521,12 +525,13 @@ bool Octree::FindNearestHit(const Ray& ray, double maxDistance, HitRecord& hit, 
 ShadowWalkEnd Octree::ShadowWalk(const Ray& ray, double distance, RenderCounters& counters,
                                  ShadowHitCallback onHit) const {
   HitRecord hit;
+  const EntryPlane* const planes = planes_.data();
   return Walk(ray, distance, counters, [&](const OctreeNode& leaf, double window) {
     for (const uint32_t entry : GetLeafEntries(leaf)) {
       double t;
-      if (!MeetsPlane(entry, ray, window, t)) continue;
+      if (!MeetsPlane(planes[entry], ray, window, t)) continue;
       ++counters.polygonHitTests;
-      if (HitsPolygon(entry, ray, t, hit, counters) && !onHit(hit)) return true;
+      if (HitsPolygon(entry, planes[entry], ray, t, hit, counters) && !onHit(hit)) return true;
     }
     return false;
   });

@@ -242,7 +242,7 @@ class Octree {
   ShadowWalkEnd WalkLeaves(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
                            LeafVisitor& visit) const;
   template <class Heading>
-  uint32_t Descend(uint32_t index, const double* p) const;
+  static uint32_t Descend(const OctreeNode* nodes, uint32_t index, const double* p);
   template <int A, class Heading>
   static uint32_t Across(const CellLinks& leaf, const double* face, const double* p);
   // Whether every coordinate of the box is of moderate size, which the
@@ -252,9 +252,9 @@ class Octree {
   // strictly inside the cell on every axis, which the walk's step across
   // a face needs.
   static bool CentresStayInside(const CBoundingBox& box, int maxDepth);
-  bool MeetsPlane(uint32_t index, const Ray& ray, double window, double& t) const;
-  [[gnu::always_inline]] bool HitsPolygon(uint32_t index, const Ray& ray, double t, HitRecord& hit,
-                                          RenderCounters& counters) const;
+  static bool MeetsPlane(const EntryPlane& plane, const Ray& ray, double window, double& t);
+  [[gnu::always_inline]] bool HitsPolygon(uint32_t index, const EntryPlane& plane, const Ray& ray, double t,
+                                          HitRecord& hit, RenderCounters& counters) const;
   bool HitsInside(uint32_t index, const Ray& ray, double t, HitRecord& hit, RenderCounters& counters) const;
 
   // An empty tree still has its root, a leaf without entries.
