@@ -262,6 +262,8 @@ template <int A, class Heading>
   return leaf.across[2 * A + up[A]];
 }
 
+namespace {
+
 // The walk's next point where the ray leaves through the face on axis A
 // alone: the face itself on A, the ray's point at the exit on the others,
 // and never back against the ray. Whether it moved on A.
@@ -278,6 +280,8 @@ template <int A, class Heading>
   p[C] = ahead(up[C], o[C] + d[C] * exit, p[C]);
   return moved;
 }
+
+}  // namespace
 
 template <class Heading, class LeafVisitor>
 ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistance, RenderCounters& counters,
@@ -341,6 +345,7 @@ ShadowWalkEnd Octree::WalkLinked(const Ray& ray, double limit, double maxDistanc
         from = Across<2, Heading>(links, face, p);
         break;
       default: {
+        // Through an edge or a corner: the descent starts at the root.
         double next[3];
         bool advanced = false;
         for (int a = 0; a < 3; ++a) {
