@@ -14,6 +14,7 @@
 
 #include "math/float_bounds.h"
 #include "render/octree.h"
+#include "render/thread_start.h"
 #include "scene/camera.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
@@ -183,7 +184,9 @@ class BuildPool {
 
   BuildPool(int threads, const OctreeBuildHooks& hooks) : hooks_(hooks) {
     if (threads > 1 && hooks_.changeThreads) hooks_.changeThreads(threads - 1);
-    for (int i = 1; i < threads; ++i) threads_.emplace_back([this, i] { Work(static_cast<size_t>(i)); });
+    for (int i = 1; i < threads; ++i) {
+      threads_.push_back(StartThreadElsewhere([this, i] { Work(static_cast<size_t>(i)); }));
+    }
   }
   ~BuildPool() {
     {

@@ -28,6 +28,7 @@
 #include "material/random_source.h"
 #include "render/camera_sampling.h"
 #include "render/render_job.h"
+#include "render/thread_start.h"
 
 namespace brevoxa {
 
@@ -106,7 +107,7 @@ class ParallelRows {
     std::vector<std::thread> workers;
     workers.reserve(static_cast<size_t>(helpers));
     try {
-      for (int i = 0; i < helpers; ++i) workers.emplace_back([this] { Work(); });
+      for (int i = 0; i < helpers; ++i) workers.push_back(StartThreadElsewhere([this] { Work(); }));
       TraceAndHandOver(takeRow);
     } catch (...) {
       Finish(workers, helpers);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/thread_start.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
 
@@ -65,7 +66,7 @@ void ComputeSceneNormals(const IObList& items, int threads) {
   std::vector<std::thread> helpers;
   helpers.reserve(wanted - 1);
   try {
-    while (helpers.size() < wanted - 1) helpers.emplace_back(work);
+    while (helpers.size() < wanted - 1) helpers.push_back(StartThreadElsewhere(work));
   } catch (const std::system_error&) {
     // No more threads to be had: this one does the rest.
   }
