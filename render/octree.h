@@ -212,7 +212,7 @@ class Octree {
     FanRejectBox reject;
   };
 
-  // A leaf's box and the cells across its faces, for the walk along a
+  // A cell's box and the cells across its faces, for the walk along a
   // fixed heading (see Across).
   struct CellLinks {
     double lo[3];
