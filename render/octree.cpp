@@ -41,13 +41,6 @@ CBoundingBox ChildBox(const CBoundingBox& box, const CVector& centre, int child)
   return b;
 }
 
-int ChildIndex(bool highX, bool highY, bool highZ) {
-  // Within each x half the children run (y, z) = high high, low high,
-  // low low, high low.
-  const int yz = highY ? (highZ ? 0 : 3) : (highZ ? 1 : 2);
-  return (highX ? 0 : 4) + yz;
-}
-
 }  // namespace octree_detail
 
 BoxHit RayBoxIntersect(const CBoundingBox& box, const Ray& ray) {
@@ -146,9 +139,8 @@ struct PathCell {
 // ChildIndex as a table over the bits x, y, z of the high halves.
 constexpr std::array<uint8_t, 8> kChildOfHalves = [] {
   std::array<uint8_t, 8> table{};
-  for (int i = 0; i < 8; ++i) {
-    table[octree_detail::kChildHighX[i] | octree_detail::kChildHighY[i] << 1 | octree_detail::kChildHighZ[i] << 2] =
-        static_cast<uint8_t>(i);
+  for (unsigned bits = 0; bits < 8; ++bits) {
+    table[bits] = static_cast<uint8_t>(octree_detail::ChildIndex(bits & 1, bits & 2, bits & 4));
   }
   return table;
 }();

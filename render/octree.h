@@ -75,8 +75,12 @@ inline constexpr bool kChildHighZ[8] = {true, true, false, false, true, true, fa
 
 // The part of a cell's box that child i covers.
 CBoundingBox ChildBox(const CBoundingBox& box, const CVector& centre, int child);
-// The child that holds the given halves.
-int ChildIndex(bool highX, bool highY, bool highZ);
+// The child that holds the given halves. Within each x half the children
+// run (y, z) = high high, low high, low low, high low.
+constexpr int ChildIndex(bool highX, bool highY, bool highZ) {
+  const int yz = highY ? (highZ ? 0 : 3) : (highZ ? 1 : 2);
+  return (highX ? 0 : 4) + yz;
+}
 // The polygon–cube overlap test on the cube [-0.5, 0.5]³, with the
 // polygon's vertices and plane normal in the cube's coordinates.
 bool PolygonOverlapsUnitCube(std::span<const CVector> vertices, const CVector& normal);

@@ -831,12 +831,7 @@ constexpr std::array<std::array<uint8_t, 3>, 8> kMirror = [] {
     for (int axis = 0; axis < 3; ++axis) {
       bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i], octree_detail::kChildHighZ[i]};
       high[axis] = !high[axis];
-      for (int j = 0; j < 8; ++j) {
-        if (octree_detail::kChildHighX[j] == high[0] && octree_detail::kChildHighY[j] == high[1] &&
-            octree_detail::kChildHighZ[j] == high[2]) {
-          table[i][axis] = static_cast<uint8_t>(j);
-        }
-      }
+      table[i][axis] = static_cast<uint8_t>(octree_detail::ChildIndex(high[0], high[1], high[2]));
     }
   }
   return table;
@@ -864,12 +859,15 @@ bool OctreeBuilder::LinkChildren(uint32_t parent) {
   const OctreeNode& node = nodes[parent];
   if (node.IsLeaf()) return false;
   const Octree::CellLinks& outer = tree_.links_[parent];
+  // The boxes the build divided, halved as it halved them.
+  const CBoundingBox box{{outer.lo[0], outer.lo[1], outer.lo[2]}, {outer.hi[0], outer.hi[1], outer.hi[2]}};
   for (int i = 0; i < 8; ++i) {
     Octree::CellLinks& child = tree_.links_[node.firstChild + static_cast<uint32_t>(i)];
+    const CBoundingBox childBox = octree_detail::ChildBox(box, node.Centre(), i);
     const bool high[3] = {octree_detail::kChildHighX[i], octree_detail::kChildHighY[i], octree_detail::kChildHighZ[i]};
     for (int axis = 0; axis < 3; ++axis) {
-      child.lo[axis] = high[axis] ? node.centre[axis] : outer.lo[axis];
-      child.hi[axis] = high[axis] ? outer.hi[axis] : node.centre[axis];
+      child.lo[axis] = Axis(childBox.min, axis);
+      child.hi[axis] = Axis(childBox.max, axis);
       const uint32_t mirror = kMirror[i][axis];
       // The side of the child that faces its sibling, and the parent's side.
       const int inner = high[axis] ? 0 : 1;
