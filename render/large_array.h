@@ -17,6 +17,8 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace brevoxa {
@@ -56,6 +58,21 @@ class LargeArrayAllocator {
     } else {
       munmap(pointer, Rounded(bytes));
     }
+  }
+
+  // Elements made without a value are default-initialised, not
+  // value-initialised: resize() leaves the new elements of a type without
+  // initialisers of its own (numbers, pointers, plain structs) as they
+  // come, for the arrays that are sized first and then filled element by
+  // element (on several threads, which then share the first touches of
+  // the pages too). Types with member initialisers still get them.
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
 
   friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) noexcept { return true; }

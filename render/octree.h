@@ -125,6 +125,12 @@ struct OctreeBuildHooks {
   std::function<void(int change)> changeThreads;
   std::function<void()> beginIdle;
   std::function<void()> endIdle;
+  // Work that does not touch the tree, done by whichever of the build's
+  // threads has nothing else to do (by the calling thread first when it
+  // builds alone), and finished when the build returns: the driver sums the
+  // vertex normals, which only tracing reads, while the polygons are
+  // gathered and divided.
+  std::function<void()> alongside;
 };
 
 // How a shadow walk ended.

@@ -9,6 +9,7 @@
 #include <limits>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "math/float_bounds.h"
@@ -184,10 +185,16 @@ class BuildPool {
     int remaining = 0;  // under the pool's mutex
   };
 
+  // When no more threads are to be had, the calling thread runs the tasks
+  // the missing ones would have, as it waits.
   BuildPool(int threads, const OctreeBuildHooks& hooks) : hooks_(hooks) {
     if (threads > 1 && hooks_.changeThreads) hooks_.changeThreads(threads - 1);
-    for (int i = 1; i < threads; ++i) {
-      threads_.push_back(StartThreadElsewhere([this, i] { Work(static_cast<size_t>(i)); }));
+    try {
+      for (int i = 1; i < threads; ++i) {
+        threads_.push_back(StartThreadElsewhere([this, i] { Work(static_cast<size_t>(i)); }));
+      }
+    } catch (const std::system_error&) {
+      if (hooks_.changeThreads) hooks_.changeThreads(static_cast<int>(threads_.size()) + 1 - threads);
     }
   }
   ~BuildPool() {
@@ -311,7 +318,16 @@ class OctreeBuilder {
       pool_ = std::make_unique<BuildPool>(threads, hooks_);
       scratches_.resize(static_cast<size_t>(threads));
     }
-    Collect();
+    if (hooks_.alongside) {
+      // Forked first, it goes to the first thread free, while this one
+      // gathers the polygons.
+      if (pool_) {
+        pool_->Fork(sideWork_, [this](size_t) { hooks_.alongside(); });
+      } else {
+        hooks_.alongside();
+      }
+    }
+    Collect(scene);
     std::vector<uint32_t> all(tree_.entries_.size());
     for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
     if (!pool_) {
@@ -321,18 +337,20 @@ class OctreeBuilder {
       RunInParallel(all);
     }
     Link();
+    if (pool_) pool_->Wait(sideWork_, 0);
     pool_.reset();
   }
 
  private:
   // What the face shortcut reads of a polygon: the box of its vertices,
   // widened to float (so that it still holds them), and its run of the
-  // tree's vertex array.
+  // tree's vertex array. Without initialisers: Collect sizes the array
+  // and writes every field.
   struct Shape {
     float lo[3];
     float hi[3];
-    uint32_t firstVertex = 0;
-    uint32_t vertexCount = 0;
+    uint32_t firstVertex;
+    uint32_t vertexCount;
   };
 
   // A cell's box as the overlap test normalises it.
@@ -545,6 +563,11 @@ class OctreeBuilder {
     size_t leafBase = 0;
     size_t leafCount = 0;
     uint64_t cells = 0;
+    // Where Plan puts the part in the tree: its cell at node `slot`, its
+    // other nodes from node `to`, its leaf entries from `toLeaf`.
+    uint32_t slot = 0;
+    uint32_t to = 0;
+    size_t toLeaf = 0;
     // The cell's own list, read by the tasks of its children.
     std::vector<uint32_t> list;
     std::vector<std::pair<uint32_t, std::unique_ptr<Part>>> parts;
@@ -558,10 +581,11 @@ class OctreeBuilder {
     const ILayer* layer;
   };
 
-  // The forms' layers with the number of their polygons, and the box of
-  // the forms and cameras.
+  // The forms' layers with the number of their polygons.
   void FindLayers(const IObList& scene);
-  void Collect();
+  // The box of the forms and cameras.
+  void FindBounds(const IObList& scene);
+  void Collect(const IObList& scene);
   void FillEntries(size_t begin, size_t end);
   void Link();
   void LinkBelow(uint32_t top);
@@ -574,8 +598,8 @@ class OctreeBuilder {
                      size_t worker);
   void BuildChild(Part& part, const CBoundingBox& parentBox, const CVector& centre, int child, int level,
                   std::span<const uint32_t> entries, std::span<const uint8_t> reach, size_t worker);
-  static void CountPart(const Part& part, size_t& nodes, size_t& leafEntries);
-  void Place(Part& part, uint32_t slot);
+  void Plan(Part& part, uint32_t slot, size_t& nodes, size_t& leafEntries, std::vector<Part*>& parts);
+  void Place(const Part& part);
 
   Octree& tree_;
   int maxDepth_;
@@ -589,23 +613,33 @@ class OctreeBuilder {
   CBoundingBox bounds_;
   LargeVector<Shape> shapes_;
   Scratch callerScratch_;
-  // While building on several threads: the pool, and each worker's lists.
-  std::unique_ptr<BuildPool> pool_;
+  // While building on several threads: each worker's lists, and the pool.
+  // Work in the pool that nothing in the build waits for (the alongside
+  // hook, giving back the workers' arrays) may outlast a failed build
+  // until the pool's threads end, so the pool goes first.
   std::vector<Scratch> scratches_;
+  BuildPool::Join boundsFound_;
+  BuildPool::Join sideWork_;
+  std::unique_ptr<BuildPool> pool_;
 };
 
 void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   Part root;
   BeginPart(root, 0);
   DivideByTasks(root, tree_.rootBox_, 1, all, 0);
-  tree_.nodes_.assign(1, OctreeNode{});
-  tree_.leafEntries_.clear();
   size_t nodeCount = 1, leafEntryCount = 0;
-  CountPart(root, nodeCount, leafEntryCount);
-  tree_.nodes_.reserve(nodeCount);
-  tree_.leafEntries_.reserve(leafEntryCount);
-  Place(root, 0);
-  scratches_.clear();
+  std::vector<Part*> parts;
+  Plan(root, 0, nodeCount, leafEntryCount, parts);
+  if (nodeCount > std::numeric_limits<uint32_t>::max()) throw std::length_error("The octree has too many cells.");
+  tree_.nodes_.assign(nodeCount, OctreeNode{});
+  tree_.leafEntries_.resize(leafEntryCount);
+  BuildPool::Join join;
+  for (const Part* part : parts) {
+    pool_->Fork(join, [this, part](size_t) { Place(*part); }, part->nodeCount + part->leafCount);
+  }
+  pool_->Wait(join, 0);
+  // Giving the workers' arrays back takes a while; nothing waits for it.
+  for (Scratch& scratch : scratches_) pool_->Fork(sideWork_, [&scratch](size_t) { scratch = Scratch(); });
 }
 
 OctreeBuilder::Output OctreeBuilder::BeginPart(Part& part, size_t worker) {
@@ -678,36 +712,40 @@ void OctreeBuilder::BuildChild(Part& part, const CBoundingBox& parentBox, const 
   std::vector<uint32_t>().swap(part.list);
 }
 
-// Adds up the nodes the part adds to the tree and its leaf entries.
-void OctreeBuilder::CountPart(const Part& part, size_t& nodes, size_t& leafEntries) {
+// Gives each part its place, in the order of the cells: the part's nodes
+// other than its cell, then its leaf entries, follow those of the parts
+// before it, and the parts below it follow. Collects the parts in that
+// order.
+void OctreeBuilder::Plan(Part& part, uint32_t slot, size_t& nodes, size_t& leafEntries, std::vector<Part*>& parts) {
+  part.slot = slot;
+  part.to = static_cast<uint32_t>(nodes);
+  part.toLeaf = leafEntries;
   nodes += part.nodeCount - 1;
   leafEntries += part.leafCount;
-  for (const auto& [local, below] : part.parts) CountPart(*below, nodes, leafEntries);
+  counters_.octreeSize += part.cells;
+  parts.push_back(&part);
+  // A part divided by tasks has only its cell and the cells of its parts.
+  for (auto& [local, below] : part.parts) Plan(*below, part.to + local - 1, nodes, leafEntries, parts);
 }
 
-// Copies the part into the tree with its cell at node `slot`: its other
-// nodes and its leaf entries go to the end, and the parts below it follow.
-void OctreeBuilder::Place(Part& part, uint32_t slot) {
-  LargeVector<OctreeNode>& nodes = tree_.nodes_;
+// Copies the part into the tree where Plan put it. The cells that parts of
+// their own hang from are left to those parts, so that the parts can be
+// copied on several threads at once.
+void OctreeBuilder::Place(const Part& part) {
   const Scratch& source = scratches_[part.worker];
-  const auto base = static_cast<uint32_t>(nodes.size());
-  const uint64_t leafBase = tree_.leafEntries_.size();
-  auto where = [&](uint32_t local) { return local == 0 ? slot : base + local - 1; };
-  nodes.resize(nodes.size() + part.nodeCount - 1);
-  for (uint32_t local = 0; local < part.nodeCount; ++local) {
+  auto where = [&](uint32_t local) { return local == 0 ? part.slot : part.to + local - 1; };
+  const uint32_t count = part.parts.empty() ? static_cast<uint32_t>(part.nodeCount) : 1;
+  for (uint32_t local = 0; local < count; ++local) {
     OctreeNode node = source.nodes[part.nodeBase + local];
     if (node.IsLeaf()) {
-      node.run.first += leafBase;
+      node.run.first += part.toLeaf;
     } else {
       node.firstChild = where(node.firstChild);
     }
-    nodes[where(local)] = node;
+    tree_.nodes_[where(local)] = node;
   }
-  const auto leaves = source.leafEntries.begin() + static_cast<ptrdiff_t>(part.leafBase);
-  tree_.leafEntries_.insert(tree_.leafEntries_.end(), leaves, leaves + static_cast<ptrdiff_t>(part.leafCount));
-  counters_.octreeSize += part.cells;
-  for (auto& [local, below] : part.parts) Place(*below, where(local));
-  part = Part();
+  std::copy_n(source.leafEntries.begin() + static_cast<ptrdiff_t>(part.leafBase), part.leafCount,
+              tree_.leafEntries_.begin() + static_cast<ptrdiff_t>(part.toLeaf));
 }
 
 void OctreeBuilder::FindLayers(const IObList& scene) {
@@ -719,14 +757,24 @@ void OctreeBuilder::FindLayers(const IObList& scene) {
         layers_.push_back({form, layer});
         polygonCount_ += layer->GetPolygons().GetCount();
       }
-      form->AddToBounds(bounds_);
-    } else if (item->IsKindOf(RUNTIME_CLASS(ICamera))) {
-      item->AddToBounds(bounds_);
     }
   }
 }
 
-void OctreeBuilder::Collect() {
+void OctreeBuilder::FindBounds(const IObList& scene) {
+  for (IDrawable* item : scene) {
+    if (item->IsKindOf(RUNTIME_CLASS(IObject)) || item->IsKindOf(RUNTIME_CLASS(ICamera))) item->AddToBounds(bounds_);
+  }
+}
+
+void OctreeBuilder::Collect(const IObList& scene) {
+  // The box is needed at the end; on several threads it is found while
+  // this one gathers the polygons.
+  if (pool_) {
+    pool_->Fork(boundsFound_, [this, &scene](size_t) { FindBounds(scene); }, 1);
+  } else {
+    FindBounds(scene);
+  }
   LargeVector<OctreeEntry>& entries = tree_.entries_;
   entries.reserve(polygonCount_);
   for (const Layer& layer : layers_) {
@@ -767,6 +815,7 @@ void OctreeBuilder::Collect() {
     pool_->Wait(join, 0);
   }
 
+  if (pool_) pool_->Wait(boundsFound_, 0);
   const CVector margin(kRootMargin, kRootMargin, kRootMargin);
   tree_.rootBox_.min = bounds_.min - margin;
   tree_.rootBox_.max = bounds_.max + margin;
@@ -818,7 +867,8 @@ void OctreeBuilder::Link() {
     for (uint32_t i = 0; i < 8; ++i) LinkBelow(first + i);
   } else {
     BuildPool::Join join;
-    for (uint32_t i = 0; i < 8; ++i) pool_->Fork(join, [this, first, i](size_t) { LinkBelow(first + i); });
+    // Ahead of the side work.
+    for (uint32_t i = 0; i < 8; ++i) pool_->Fork(join, [this, first, i](size_t) { LinkBelow(first + i); }, 1);
     pool_->Wait(join, 0);
   }
 }

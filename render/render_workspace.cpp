@@ -129,7 +129,7 @@ void Driver::Run(const std::string& outputPath) {
   const int32_t W = static_cast<int32_t>(settings.width) * f;
   const int32_t H = static_cast<int32_t>(settings.height) * f;
   Position(800);
-  ComputeSceneNormals(workspace.GetItems(), job_.TracingThreads());
+  ComputePolygonNormals(workspace.GetItems(), job_.TracingThreads());
 
   const std::string folder = ProgramFolder();
   TemporaryFile raw(folder, "dms");
@@ -150,6 +150,7 @@ void Driver::Run(const std::string& outputPath) {
   };
   hooks.reportPosition = [this](int position) { Position(position); };
   hooks.threads = job_.TracingThreads();
+  hooks.alongside = [&workspace] { SumPointNormals(workspace.GetItems()); };
   HoldBuildOnPause(job_, hooks);
   Octree octree = BuildOctree(workspace.GetItems(), settings.octreeLimit, kOctreeLeafLimit,
                               job_.statistics.counters, hooks);

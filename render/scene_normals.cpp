@@ -1,79 +1,78 @@
 #include "render/scene_normals.h"
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
+#include <iterator>
 #include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "render/thread_start.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
+#include "scene/polygon.h"
 
 namespace brevoxa {
 
 namespace {
 
-// Below this many polygons in all, or with fewer than two forms of some
-// size, starting threads costs more than it saves (a form of 37,000
-// polygons takes about 2.5 ms).
+// Below this many polygons starting a thread costs more than it saves (a
+// form of 37,000 polygons takes about 1.7 ms).
 constexpr size_t kParallelPolygons = 20000;
-constexpr size_t kLargeForm = 2000;
 
-size_t PolygonCount(const IObject& form) {
-  size_t count = 0;
-  for (const IDrawable* layer : form.GetLayers()) count += static_cast<const ILayer*>(layer)->GetPolygons().GetCount();
-  return count;
+// The polygons numbered [begin, end) in the order of the lists. A list is
+// entered from the nearer of its ends: stepping to the middle of a list
+// of 37,000 polygons took 0.2 ms, and the last run of the scene (the
+// second of two) needs no steps at all.
+void ComputeRun(const std::vector<IObList*>& lists, size_t begin, size_t end) {
+  size_t start = 0;
+  for (IObList* list : lists) {
+    const size_t count = list->GetCount();
+    if (start >= end) break;
+    if (start + count > begin) {
+      const size_t from = std::max(begin, start) - start;
+      const size_t to = std::min(end, start + count) - start;
+      if (from <= count - to) {
+        auto it = std::next(list->begin(), static_cast<ptrdiff_t>(from));
+        for (size_t i = from; i < to; ++i, ++it) static_cast<IPolygon*>(*it)->ComputeNormal();
+      } else {
+        auto it = std::prev(list->end(), static_cast<ptrdiff_t>(count - to));
+        for (size_t i = to; i > from; --i) static_cast<IPolygon*>(*--it)->ComputeNormal();
+      }
+    }
+    start += count;
+  }
 }
 
 }  // namespace
 
-void ComputeSceneNormals(const IObList& items, int threads) {
-  // The large forms, largest first, are shared out; the rest stay on this
-  // thread.
-  std::vector<std::pair<size_t, IDrawable*>> large;
-  std::vector<IDrawable*> rest;
+void ComputePolygonNormals(const IObList& items, int threads) {
+  std::vector<IObList*> lists;
   size_t total = 0;
   for (IDrawable* item : items) {
-    const size_t polygons =
-        item->IsKindOf(RUNTIME_CLASS(IObject)) ? PolygonCount(*static_cast<IObject*>(item)) : 0;
-    total += polygons;
-    if (polygons >= kLargeForm) {
-      large.emplace_back(polygons, item);
-    } else {
-      rest.push_back(item);
+    if (!item->IsKindOf(RUNTIME_CLASS(IObject))) continue;
+    for (IDrawable* layer : static_cast<IObject*>(item)->GetLayers()) {
+      lists.push_back(&static_cast<ILayer*>(layer)->GetPolygons());
+      total += lists.back()->GetCount();
     }
   }
-  const size_t wanted = std::min(large.size(), static_cast<size_t>(std::max(threads, 1)));
-  if (wanted < 2 || total < kParallelPolygons) {
-    for (IDrawable* item : items) item->ComputeNormals();
-    return;
-  }
-  std::stable_sort(large.begin(), large.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-
-  std::atomic<size_t> next{0};
-  std::atomic<bool> failed{false};
-  std::exception_ptr failure;
-  auto work = [&] {
-    try {
-      for (size_t i; (i = next.fetch_add(1)) < large.size();) large[i].second->ComputeNormals();
-    } catch (...) {
-      if (!failed.exchange(true)) failure = std::current_exception();
-    }
-  };
+  const size_t wanted = total < kParallelPolygons ? 1 : static_cast<size_t>(std::clamp(threads, 1, 64));
+  auto run = [&](size_t k) { ComputeRun(lists, total * k / wanted, total * (k + 1) / wanted); };
   std::vector<std::thread> helpers;
-  helpers.reserve(wanted - 1);
+  size_t k = 1;
   try {
-    while (helpers.size() < wanted - 1) helpers.push_back(StartThreadElsewhere(work));
+    for (; k < wanted; ++k) helpers.push_back(StartThreadElsewhere([&run, k] { run(k); }));
   } catch (const std::system_error&) {
     // No more threads to be had: this one does the rest.
   }
-  work();
-  for (IDrawable* item : rest) item->ComputeNormals();
+  run(0);
+  for (; k < wanted; ++k) run(k);
   for (std::thread& helper : helpers) helper.join();
-  if (failure) std::rethrow_exception(failure);
+}
+
+void SumPointNormals(const IObList& items) {
+  for (IDrawable* item : items) {
+    if (item->IsKindOf(RUNTIME_CLASS(IObject))) static_cast<IObject*>(item)->SumPointNormals();
+  }
 }
 
 }  // namespace brevoxa

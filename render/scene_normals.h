@@ -1,15 +1,20 @@
-// The normals a render needs before its octree is built: every polygon's
-// plane and dominant axis and every point's vertex normal.
+// The normals a render needs: every polygon's plane and dominant axis
+// before its octree is built, and every point's vertex normal before
+// tracing.
 #pragma once
 
 #include "scene/ob_list.h"
 
 namespace brevoxa {
 
-// Computes the normals of every item of the scene. Each form owns its
-// points and polygons, so the large forms of a large scene are shared out
-// among up to `threads` threads (the calling one among them); the numbers
-// are the same as on one thread, as each form is still done in its order.
-void ComputeSceneNormals(const IObList& items, int threads);
+// Computes the plane and dominant axis of every polygon of the scene's
+// forms. A polygon's numbers depend on its own points alone, so the
+// polygons of a large scene are shared out in runs among up to `threads`
+// threads (the calling one among them).
+void ComputePolygonNormals(const IObList& items, int threads);
+
+// Every form's vertex normals from its polygons' normals, as
+// IObject::ComputeNormals sums them.
+void SumPointNormals(const IObList& items);
 
 }  // namespace brevoxa

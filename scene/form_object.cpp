@@ -90,11 +90,15 @@ void IObject::UpdateWorldGeometry() {
 }
 
 void IObject::ComputeNormals() {
+  for (IDrawable* layer : layers_) layer->ComputeNormals();
+  SumPointNormals();
+}
+
+void IObject::SumPointNormals() {
   for (IDrawable* point : points_) AsPoint(point)->normal = CVector();
   for (IDrawable* layer : layers_) {
     for (IDrawable* element : AsLayer(layer)->GetPolygons()) {
-      IPolygon* polygon = AsPolygon(element);
-      polygon->ComputeNormal();
+      const IPolygon* polygon = AsPolygon(element);
       for (IDrawable* point : polygon->GetPoints()) AsPoint(point)->normal += polygon->GetNormal();
     }
   }

@@ -123,6 +123,10 @@ class IObject : public IRoot {
   // Vertex normals: the normalised sums of the normals of the polygons
   // that use each point.
   void ComputeNormals() override;
+  // The second half of ComputeNormals, for callers that compute the
+  // polygons' own normals themselves (on several threads, say): the
+  // points' sums in the order of the layers and their polygons.
+  void SumPointNormals();
   void UpdateLocalBounds() override;
   void UpdateBounds() override;
   void AddToBounds(CBoundingBox& box) override;

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <limits>
 #include <random>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "hand_scene.h"
@@ -286,6 +289,31 @@ TEST(OctreeBuild, EveryCellListsWhatTheCubeTestAcceptsOfItsParentInReverse) {
         }
         ExpectListsFollowTheCubeTest(tree, tree.GetRoot(), tree.GetRootBox(), all, 0, depth, leafLimit);
       }
+    }
+  }
+}
+
+// The driver sums the vertex normals alongside the build, and tracing reads
+// them as soon as the build returns: the work must be done by then, once,
+// however the build ends.
+TEST(OctreeBuild, HasDoneTheAlongsideWorkOnceWhenItReturns) {
+  AwkwardScene scene(77);
+  for (int threads : {1, 3}) {
+    for (bool stop : {false, true}) {
+      std::atomic<int> started{0}, finished{0};
+      OctreeBuildHooks hooks;
+      hooks.threads = threads;
+      hooks.threadsFrom = 0;
+      hooks.stopRequested = [stop] { return stop; };
+      hooks.alongside = [&] {
+        ++started;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ++finished;
+      };
+      RenderCounters counters;
+      BuildOctree(scene.Items(), 6, 1, counters, hooks);
+      EXPECT_EQ(started, 1) << threads << " threads, stop " << stop;
+      EXPECT_EQ(finished, 1) << threads << " threads, stop " << stop;
     }
   }
 }
