@@ -53,8 +53,25 @@ void CDiskFile::Open(const std::string& path, Mode mode) {
   position_ = 0;
   length_ = 0;
   if (mode != modeRead) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) Fail(errno);
+    // Only a file with something in it is truncated. ext4 writes out a
+    // file truncated to nothing when it is closed (its guard for files
+    // rewritten in place), and removing it then waits for the disk: a
+    // fresh temporary sample file of 0.9 MB took 0.1 ms to close and 0.9
+    // ms to remove that way, against nothing and 0.07 ms.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) Fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (st.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
+      int err = errno;
+      ::close(fd);
+      Fail(err);
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+      int err = errno;
+      ::close(fd);
+      Fail(err);
+    }
     return;
   }
   // Opened without blocking so that a name that turns out to be a pipe or a

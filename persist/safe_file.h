@@ -14,9 +14,9 @@ class CSafeFile : public CFile {
  public:
   // synced: Commit waits until the bytes are on the disk before the rename,
   // so that even a power cut leaves the old file or the whole new one.
-  // unsynced: the rename follows at once; for files that can be made again
-  // (a rendered image), where the wait, a millisecond and at times many,
-  // is not worth it.
+  // unsynced: the new file takes the target's name at once; for files
+  // that can be made again (a rendered image), where the wait, a
+  // millisecond and at times many, is not worth it.
   enum class Durability { synced, unsynced };
 
   // Creates the temporary; throws CFileException naming the target path
@@ -40,6 +40,7 @@ class CSafeFile : public CFile {
  private:
   void Fail(int err) const;
   void Discard();
+  bool Swapped();
 
   std::string path_;
   std::string tempPath_;

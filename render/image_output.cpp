@@ -1,6 +1,8 @@
 // Reduction of supersampled renders and the picture file writers.
 #include "render/image_output.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -32,26 +34,32 @@ void ReduceSupersampled(const std::string& rawPath, const std::string& reducedPa
     const SampleHeader raw = reader.Header();
     if (raw.factor == 1) {
       reader.Close();
-      // rename replaces a file of the reduced name in one step; deleting it
-      // first would free the name for another render's temporary file.
-      if (std::rename(rawPath.c_str(), reducedPath.c_str()) != 0) {
+      // The samples take the reduced name in one step; deleting the file of
+      // that name first would free the name for another render's temporary
+      // file. The two names are swapped rather than the reduced file
+      // replaced: ext4 writes a file renamed over another out to disk (its
+      // guard for files replaced that way), and removing it afterwards
+      // waited for the disk (0.9 ms for 0.9 MB against 0.08). Where names
+      // cannot be swapped the rename replaces the file.
+      if (::renameat2(AT_FDCWD, rawPath.c_str(), AT_FDCWD, reducedPath.c_str(), RENAME_EXCHANGE) != 0 &&
+          std::rename(rawPath.c_str(), reducedPath.c_str()) != 0) {
         int err = errno;
         throw CFileException(CFileException::CauseFromErrno(err), reducedPath, std::strerror(err));
       }
-      return;
+    } else {
+      const int f = raw.factor;
+      SampleFileWriter writer(reducedPath, {raw.width / f, raw.height / f, 1});
+      RowReducer reducer(raw.width, f);
+      std::vector<uint8_t> samples(raw.RowBytes());
+      for (int32_t y = 0; y < raw.height; ++y) {
+        reader.ReadRow(samples.data());
+        if (reducer.AddSampleRow(samples.data())) writer.WriteRow(reducer.Pixels());
+      }
+      writer.Close();
+      reader.Close();
     }
-
-    const int f = raw.factor;
-    SampleFileWriter writer(reducedPath, {raw.width / f, raw.height / f, 1});
-    RowReducer reducer(raw.width, f);
-    std::vector<uint8_t> samples(raw.RowBytes());
-    for (int32_t y = 0; y < raw.height; ++y) {
-      reader.ReadRow(samples.data());
-      if (reducer.AddSampleRow(samples.data())) writer.WriteRow(reducer.Pixels());
-    }
-    writer.Close();
-    reader.Close();
   }
+  // After a swap: the empty file that held the reduced name.
   std::remove(rawPath.c_str());
 }
 

@@ -11,6 +11,7 @@
 #include "persist/archive.h"
 #include "persist/exceptions.h"
 #include "persist/failure_message.h"
+#include "persist/file.h"
 #include "persist/link.h"
 #include "persist/object_store.h"
 #include "persist/safe_file.h"
@@ -48,21 +49,45 @@ TEST(ObjectStore, DefaultsToTheEnvironmentThenBesideTheProgram) {
   if (old) setenv("BREVOXA_STORE", saved.c_str(), 1);
 }
 
+// Unsynced, the new file swaps names with the old one, which then goes.
 TEST(SafeFile, ReplacesTheTargetOnlyOnCommitKeepingItsPermissions) {
-  testing::TempDir dir;
-  const std::string path = dir.File("FORM.FRM");
-  testing::WriteFile(path, {'o', 'l', 'd'});
-  chmod(path.c_str(), 0640);
-  for (bool commit : {false, true}) {
-    CSafeFile file(path);
-    file.Write("new", 3);
-    if (commit) file.Commit();
+  for (CSafeFile::Durability durability : {CSafeFile::Durability::synced, CSafeFile::Durability::unsynced}) {
+    testing::TempDir dir;
+    const std::string path = dir.File("FORM.FRM");
+    testing::WriteFile(path, {'o', 'l', 'd'});
+    chmod(path.c_str(), 0640);
+    for (bool commit : {false, true}) {
+      CSafeFile file(path, durability);
+      file.Write("new", 3);
+      if (commit) file.Commit();
+    }
+    EXPECT_EQ(testing::ReadFile(path), (Bytes{'n', 'e', 'w'}));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporaries left
+    // A new target: nothing to swap with.
+    CSafeFile fresh(dir.File("NEW.FRM"), durability);
+    fresh.Write("x", 1);
+    fresh.Commit();
+    EXPECT_EQ(testing::ReadFile(dir.File("NEW.FRM")), (Bytes{'x'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
   }
-  EXPECT_EQ(testing::ReadFile(path), (Bytes{'n', 'e', 'w'}));
-  struct stat st {};
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporaries left
+}
+
+// A file with something in it is emptied first; an empty one (a fresh
+// temporary) is written as it is.
+TEST(DiskFile, CreatingLeavesOnlyWhatIsWritten) {
+  testing::TempDir dir;
+  const std::string full = dir.File("FULL.DMS"), empty = dir.File("EMPTY.DMS"), fresh = dir.File("NEW.DMS");
+  testing::WriteFile(full, {'l', 'o', 'n', 'g', 'e', 'r'});
+  testing::WriteFile(empty, {});
+  for (const std::string& path : {full, empty, fresh}) {
+    CDiskFile file(path, CDiskFile::modeCreate);
+    file.Write("abc", 3);
+    file.Close();
+    EXPECT_EQ(testing::ReadFile(path), (Bytes{'a', 'b', 'c'})) << path;
+  }
 }
 
 TEST(SafeFile, RefusesWhatADirectWriteWouldRefuse) {

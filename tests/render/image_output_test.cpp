@@ -70,6 +70,22 @@ TEST(ReduceSupersampled, KnownSums) {
   }
 }
 
+SampleImage Gradient(int w, int h);
+
+// One sample a pixel: the samples take the reduced name, which the render
+// holds with an empty temporary file, and nothing else is left.
+TEST(ReduceSupersampled, OneSampleAPixelTakesTheReducedName) {
+  for (bool held : {true, false}) {
+    TempDir dir;
+    if (held) std::ofstream(dir.File("dmp"), std::ios::binary).close();
+    const SampleImage raw = Gradient(6, 4);
+    const SampleImage reduced = Reduce(dir, raw);
+    EXPECT_EQ(reduced.header.factor, 1);
+    EXPECT_EQ(reduced.rgb, raw.rgb) << held;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << held;
+  }
+}
+
 TEST(ReduceSupersampled, DamagedRawFileFailsAndIsLeftAlone) {
   TempDir dir;
   std::ofstream(dir.File("dms"), std::ios::binary) << "not a sample file";
