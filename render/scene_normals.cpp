@@ -58,6 +58,7 @@ void ComputePolygonNormals(const IObList& items, int threads) {
   const size_t wanted = total < kParallelPolygons ? 1 : static_cast<size_t>(std::clamp(threads, 1, 64));
   auto run = [&](size_t k) { ComputeRun(lists, total * k / wanted, total * (k + 1) / wanted); };
   std::vector<std::thread> helpers;
+  helpers.reserve(wanted - 1);
   size_t k = 1;
   try {
     for (; k < wanted; ++k) helpers.push_back(StartThreadElsewhere([&run, k] { run(k); }));
