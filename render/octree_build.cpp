@@ -337,7 +337,13 @@ class OctreeBuilder {
       RunInParallel(all);
     }
     Link();
-    if (pool_) pool_->Wait(sideWork_, 0);
+    if (pool_) {
+      // The workers' arrays are given back on both threads, and only now:
+      // unmapping them while the links' pages were first touched held up
+      // the links now and then by milliseconds.
+      for (Scratch& scratch : scratches_) pool_->Fork(sideWork_, [&scratch](size_t) { scratch = Scratch(); });
+      pool_->Wait(sideWork_, 0);
+    }
     pool_.reset();
   }
 
@@ -638,8 +644,6 @@ void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
     pool_->Fork(join, [this, part](size_t) { Place(*part); }, part->nodeCount + part->leafCount);
   }
   pool_->Wait(join, 0);
-  // Giving the workers' arrays back takes a while; nothing waits for it.
-  for (Scratch& scratch : scratches_) pool_->Fork(sideWork_, [&scratch](size_t) { scratch = Scratch(); });
 }
 
 OctreeBuilder::Output OctreeBuilder::BeginPart(Part& part, size_t worker) {
@@ -865,12 +869,18 @@ void OctreeBuilder::Link() {
   if (first == 0) return;
   if (!pool_) {
     for (uint32_t i = 0; i < 8; ++i) LinkBelow(first + i);
-  } else {
-    BuildPool::Join join;
-    // Ahead of the side work.
-    for (uint32_t i = 0; i < 8; ++i) pool_->Fork(join, [this, first, i](size_t) { LinkBelow(first + i); }, 1);
-    pool_->Wait(join, 0);
+    return;
   }
+  // On several threads, a task below each of the root's grandchildren: the
+  // root's children hold very different shares of most scenes.
+  BuildPool::Join join;
+  for (uint32_t i = 0; i < 8; ++i) {
+    if (!LinkChildren(first + i)) continue;
+    const uint32_t below = nodes[first + i].firstChild;
+    // Ahead of the side work.
+    for (uint32_t k = 0; k < 8; ++k) pool_->Fork(join, [this, below, k](size_t) { LinkBelow(below + k); }, 1);
+  }
+  pool_->Wait(join, 0);
 }
 
 // The child across from child i on each axis: its halves with that axis's
