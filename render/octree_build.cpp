@@ -669,19 +669,25 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
   part.leafCount = 0;
   std::vector<uint8_t> reach;
   ReachOf(reach, entries, HalfLimits(box, centre));
+  // Each child's task is weighed by the entries that may reach it, the
+  // most its list can hold: of a cell's children few hold most of a
+  // sphere, and they should not be the last to start.
+  std::array<size_t, 8> candidates{};
+  for (const uint8_t r : reach) {
+    for (int i = 0; i < 8; ++i) candidates[i] += (r & ChildHalves(i)) == ChildHalves(i);
+  }
   std::array<std::unique_ptr<Part>, 8> children;
   std::array<std::atomic<bool>, 8> finished{};
   BuildPool::Join join;
   for (int i = 0; i < 8; ++i) {
     children[i] = std::make_unique<Part>();
-    // Weighed by the list the children are taken from.
     pool_->Fork(
         join,
         [&, i](size_t worker) {
           BuildChild(*children[i], box, centre, i, level, entries, reach, worker);
           finished[i] = true;
         },
-        entries.size());
+        candidates[i]);
   }
   int reported = 0;
   auto report = [&] {
