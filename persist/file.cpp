@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "persist/exceptions.h"
@@ -128,6 +129,12 @@ void CDiskFile::Write(const void* buffer, size_t n) {
 
 void CDiskFile::Flush() {
   if (file_ && std::fflush(file_) != 0) Fail(errno);
+}
+
+int TakeName(const std::string& from, const std::string& to) {
+  // Fails where `to` does not exist yet, or the file system cannot swap.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) return 0;
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace brevoxa

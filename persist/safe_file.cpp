@@ -1,7 +1,6 @@
 // Saving through a temporary file and a rename.
 #include "persist/safe_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "persist/exceptions.h"
+#include "persist/file.h"
 
 namespace brevoxa {
 
@@ -72,19 +72,6 @@ void CSafeFile::Flush() {
   if (file_ && std::fflush(file_) != 0) Fail(errno);
 }
 
-// Unsynced, the new file and the target swap names and the old file is
-// removed under the temporary's name. Renamed over the target, ext4 writes
-// the new file out at once (its guard for files replaced that way), and
-// freeing the old one waited for its own write-out: 0.04 to 1 ms for each
-// picture rendered again. False where the names cannot be swapped (no
-// target yet, a file system that cannot), where the rename replaces it.
-bool CSafeFile::Swapped() {
-  if (durability_ != Durability::unsynced) return false;
-  if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, path_.c_str(), RENAME_EXCHANGE) != 0) return false;
-  ::unlink(tempPath_.c_str());
-  return true;
-}
-
 void CSafeFile::Commit() {
   if (!file_) throw CFileException(CFileException::generic, path_, "file is closed");
   std::FILE* f = file_;
@@ -92,7 +79,17 @@ void CSafeFile::Commit() {
   int err = 0;
   if (std::fflush(f) != 0 || (durability_ == Durability::synced && ::fsync(::fileno(f)) != 0)) err = errno;
   if (std::fclose(f) != 0 && err == 0) err = errno;
-  if (err == 0 && !Swapped() && std::rename(tempPath_.c_str(), path_.c_str()) != 0) err = errno;
+  if (err == 0) {
+    if (durability_ == Durability::synced) {
+      if (std::rename(tempPath_.c_str(), path_.c_str()) != 0) err = errno;
+    } else {
+      // A file replaced by a rename would be written out to the disk at
+      // once (see TakeName); the old picture is removed under the
+      // temporary's name instead.
+      err = TakeName(tempPath_, path_);
+      if (err == 0) ::unlink(tempPath_.c_str());
+    }
+  }
   if (err != 0) {
     Discard();
     Fail(err);

@@ -40,7 +40,6 @@ class CSafeFile : public CFile {
  private:
   void Fail(int err) const;
   void Discard();
-  bool Swapped();
 
   std::string path_;
   std::string tempPath_;

@@ -1,8 +1,6 @@
 // Reduction of supersampled renders and the picture file writers.
 #include "render/image_output.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "persist/exceptions.h"
+#include "persist/file.h"
 #include "persist/object_store.h"
 #include "persist/safe_file.h"
 #include "render/jpeg_rows.h"
@@ -36,14 +35,8 @@ void ReduceSupersampled(const std::string& rawPath, const std::string& reducedPa
       reader.Close();
       // The samples take the reduced name in one step; deleting the file of
       // that name first would free the name for another render's temporary
-      // file. The two names are swapped rather than the reduced file
-      // replaced: ext4 writes a file renamed over another out to disk (its
-      // guard for files replaced that way), and removing it afterwards
-      // waited for the disk (0.9 ms for 0.9 MB against 0.08). Where names
-      // cannot be swapped the rename replaces the file.
-      if (::renameat2(AT_FDCWD, rawPath.c_str(), AT_FDCWD, reducedPath.c_str(), RENAME_EXCHANGE) != 0 &&
-          std::rename(rawPath.c_str(), reducedPath.c_str()) != 0) {
-        int err = errno;
+      // file.
+      if (const int err = TakeName(rawPath, reducedPath); err != 0) {
         throw CFileException(CFileException::CauseFromErrno(err), reducedPath, std::strerror(err));
       }
     } else {
@@ -59,7 +52,7 @@ void ReduceSupersampled(const std::string& rawPath, const std::string& reducedPa
       reader.Close();
     }
   }
-  // After a swap: the empty file that held the reduced name.
+  // After a swap of names: the empty file that held the reduced name.
   std::remove(rawPath.c_str());
 }
 
