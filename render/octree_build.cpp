@@ -672,9 +672,11 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
   // Each child's task is weighed by the entries that may reach it, the
   // most its list can hold: of a cell's children few hold most of a
   // sphere, and they should not be the last to start.
+  std::array<unsigned, 8> needed;
+  for (int i = 0; i < 8; ++i) needed[i] = ChildHalves(i);
   std::array<size_t, 8> candidates{};
   for (const uint8_t r : reach) {
-    for (int i = 0; i < 8; ++i) candidates[i] += (r & ChildHalves(i)) == ChildHalves(i);
+    for (int i = 0; i < 8; ++i) candidates[i] += (r & needed[i]) == needed[i];
   }
   std::array<std::unique_ptr<Part>, 8> children;
   std::array<std::atomic<bool>, 8> finished{};
@@ -862,23 +864,21 @@ void OctreeBuilder::FillEntries(size_t begin, size_t end) {
 
 // Gives every node its box and the cells across its faces, where the walk
 // along a fixed heading can use them. A node needs only its parent's links
-// and the nodes, so below the root's children each child's part of the
-// tree is linked on a thread of its own.
+// and the nodes, so on several threads each of the root's grandchildren
+// has what lies below it linked by a task of its own (the root's children
+// hold very different shares of most scenes).
 void OctreeBuilder::Link() {
   const LargeVector<OctreeNode>& nodes = tree_.nodes_;
   if (!Octree::IsModerateBox(tree_.rootBox_) || !Octree::CentresStayInside(tree_.rootBox_, maxDepth_)) return;
   tree_.links_.resize(nodes.size());
   const CBoundingBox& root = tree_.rootBox_;
   tree_.links_[0] = {{root.min.x, root.min.y, root.min.z}, {root.max.x, root.max.y, root.max.z}, {}};
-  LinkChildren(0);
-  const uint32_t first = nodes[0].firstChild;
-  if (first == 0) return;
   if (!pool_) {
-    for (uint32_t i = 0; i < 8; ++i) LinkBelow(first + i);
+    LinkBelow(0);
     return;
   }
-  // On several threads, a task below each of the root's grandchildren: the
-  // root's children hold very different shares of most scenes.
+  if (!LinkChildren(0)) return;
+  const uint32_t first = nodes[0].firstChild;
   BuildPool::Join join;
   for (uint32_t i = 0; i < 8; ++i) {
     if (!LinkChildren(first + i)) continue;
