@@ -162,7 +162,7 @@ double& Coordinate(CVector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? 
 // Polygons and ray origins in the cell faces of an uneven box, axis-aligned or not.
 class AwkwardScene {
  public:
-  explicit AwkwardScene(unsigned seed) : random_(seed) {
+  explicit AwkwardScene(unsigned seed, int polygons = 160) : random_(seed) {
     const CVector lo = random_.Point(-1.3, -0.7), hi = random_.Point(0.7, 1.3);
     for (int axis = 0; axis < 3; ++axis) {
       CVector min = lo - CVector(1e-5, 1e-5, 1e-5), max = hi + CVector(1e-5, 1e-5, 1e-5);
@@ -173,7 +173,7 @@ class AwkwardScene {
     camera->SetTarget(hi);
     camera->SetUpPoint(lo);
     scene_.Add(camera);
-    for (int i = 0; i < 160; ++i) {
+    for (int i = 0; i < polygons; ++i) {
       const CVector c = random_.Point(-0.6, 0.6);
       const double size = random_.Uniform(0.05, 0.5);
       std::vector<CVector> v;
@@ -289,6 +289,53 @@ TEST(OctreeBuild, EveryCellListsWhatTheCubeTestAcceptsOfItsParentInReverse) {
         }
         ExpectListsFollowTheCubeTest(tree, tree.GetRoot(), tree.GetRootBox(), all, 0, depth, leafLimit);
       }
+    }
+  }
+}
+
+void ExpectSameCells(const Octree& a, const OctreeNode& x, const Octree& b, const OctreeNode& y) {
+  ASSERT_EQ(x.IsLeaf(), y.IsLeaf());
+  if (x.IsLeaf()) {
+    const auto p = a.GetLeafEntries(x), q = b.GetLeafEntries(y);
+    ASSERT_TRUE(std::equal(p.begin(), p.end(), q.begin(), q.end()));
+    return;
+  }
+  ASSERT_EQ(x.Centre(), y.Centre());
+  for (int i = 0; i < 8; ++i) ExpectSameCells(a, a.GetChild(x, i), b, b.GetChild(y, i));
+}
+
+// A scene large enough for the polygons to be copied in ranges on several
+// threads: the same entries, cells and answers as the tree built on one.
+TEST(OctreeBuild, IsTheSameTreeOnAnyNumberOfThreads) {
+  AwkwardScene scene(9, 2600);
+  RenderCounters serialCounters;
+  const Octree serial = BuildOctree(scene.Items(), 7, 4, serialCounters);
+  for (int threads : {2, 3}) {
+    OctreeBuildHooks hooks;
+    hooks.threads = threads;
+    hooks.threadsFrom = 0;
+    RenderCounters counters;
+    const Octree tree = BuildOctree(scene.Items(), 7, 4, counters, hooks);
+    EXPECT_EQ(counters.octreeSize, serialCounters.octreeSize);
+    ASSERT_EQ(tree.GetEntries().size(), serial.GetEntries().size());
+    for (size_t i = 0; i < tree.GetEntries().size(); ++i) {
+      const OctreeEntry &e = tree.GetEntries()[i], &s = serial.GetEntries()[i];
+      ASSERT_EQ(e.polygon, s.polygon) << i;
+      ASSERT_EQ(e.pointCount, s.pointCount) << i;
+      EXPECT_EQ(e.dominantAxis, s.dominantAxis) << i;
+      EXPECT_TRUE(std::equal(e.positions, e.positions + e.pointCount, s.positions)) << i;
+      EXPECT_TRUE(std::equal(e.points, e.points + e.pointCount, s.points)) << i;
+    }
+    ExpectSameCells(tree, tree.GetRoot(), serial, serial.GetRoot());
+    ASSERT_EQ(tree.KeepsLinks(), serial.KeepsLinks());
+    for (int r = 0; r < 400; ++r) {
+      const Ray ray = scene.MakeRay(r);
+      HitRecord want, got;
+      ASSERT_EQ(tree.FindNearestHit(ray, Octree::kMaxHitDistance, got, counters),
+                serial.FindNearestHit(ray, Octree::kMaxHitDistance, want, serialCounters))
+          << threads << " threads, ray " << r;
+      EXPECT_EQ(got.polygon, want.polygon) << threads << " threads, ray " << r;
+      EXPECT_EQ(got.t, want.t) << threads << " threads, ray " << r;
     }
   }
 }
