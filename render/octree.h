@@ -26,6 +26,7 @@ class IObList;
 class IObject;
 class IPoint;
 class IPolygon;
+class RenderThreads;
 
 // One polygon of the scene, as the hit record names it. The scene owns the
 // form, layer and polygon.
@@ -110,12 +111,15 @@ struct OctreeLeaf {
 // divided on other threads too, which call waitWhilePaused between cells;
 // the tree is the same for every thread count. So that a pause can tell
 // when every thread is still, the other threads are announced to
-// changeThreads (+n when they start, -n when they have ended), and each
-// thread that waits for the others' cells calls beginIdle and endIdle
-// around the wait. All of these may be left empty.
+// changeThreads (+n when they join the build, -n when they have left it),
+// and each thread that waits for the others' cells calls beginIdle and
+// endIdle around the wait. All of these may be left empty.
 struct OctreeBuildHooks {
   std::function<bool()> stopRequested;
   std::function<void(int position)> reportPosition;
+  // The threads to divide on: the render's own when given, else up to
+  // `threads` started for the build.
+  RenderThreads* renderThreads = nullptr;
   int threads = 1;
   // A scene of fewer polygons is divided on the calling thread alone:
   // below a thousand, starting the threads and handing out the cells took

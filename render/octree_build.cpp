@@ -8,13 +8,13 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 
 #include "math/float_bounds.h"
 #include "render/octree.h"
-#include "render/thread_start.h"
+#include "render/render_threads.h"
 #include "scene/camera.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
@@ -169,13 +169,13 @@ bool PolygonOverlapsUnitCube(std::span<const CVector> vertices, const CVector& n
 
 // --- Building ---
 
-// A few threads that run the build's tasks. A thread that waits for tasks
-// of its own to finish runs queued tasks meanwhile, so tasks may fork and
-// join at any depth without tying up a thread. Worker 0 is the thread that
-// made the pool. Of the queued tasks the heaviest goes first, and of equal
-// weights the first forked: the cells of a sphere on a floor are far from
-// even, and the few heavy ones, queued last, kept the other thread waiting
-// at the end.
+// The build's tasks, run by the thread that builds (worker 0) and by
+// helpers that call Work until the pool is closed. A thread that waits for
+// tasks of its own to finish runs queued tasks meanwhile, so tasks may
+// fork and join at any depth without tying up a thread. Of the queued
+// tasks the heaviest goes first, and of equal weights the first forked:
+// the cells of a sphere on a floor are far from even, and the few heavy
+// ones, queued last, kept the other thread waiting at the end.
 class BuildPool {
  public:
   using Task = std::function<void(size_t worker)>;
@@ -185,29 +185,42 @@ class BuildPool {
     int remaining = 0;  // under the pool's mutex
   };
 
-  // When no more threads are to be had, the calling thread runs the tasks
-  // the missing ones would have, as it waits.
-  BuildPool(int threads, const OctreeBuildHooks& hooks) : hooks_(hooks) {
-    if (threads > 1 && hooks_.changeThreads) hooks_.changeThreads(threads - 1);
-    try {
-      for (int i = 1; i < threads; ++i) {
-        threads_.push_back(StartThreadElsewhere([this, i] { Work(static_cast<size_t>(i)); }));
-      }
-    } catch (const std::system_error&) {
-      if (hooks_.changeThreads) hooks_.changeThreads(static_cast<int>(threads_.size()) + 1 - threads);
-    }
+  // The helpers are counted as the render's threads for as long as the
+  // pool lives; it must outlive their calls of Work.
+  BuildPool(int helpers, const OctreeBuildHooks& hooks) : hooks_(hooks), helpers_(helpers) {
+    if (helpers_ > 0 && hooks_.changeThreads) hooks_.changeThreads(helpers_);
   }
   ~BuildPool() {
+    if (helpers_ > 0 && hooks_.changeThreads) hooks_.changeThreads(-helpers_);
+  }
+  BuildPool(const BuildPool&) = delete;
+  BuildPool& operator=(const BuildPool&) = delete;
+
+  // A helper's part: runs tasks until the pool is closed and no task is
+  // left.
+  void Work(size_t worker) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      while (!closing_ && queue_.empty()) WaitIdle(lock);
+      if (queue_.empty()) return;
+      if (hooks_.waitWhilePaused) {
+        lock.unlock();
+        hooks_.waitWhilePaused();
+        lock.lock();
+        if (queue_.empty()) continue;
+      }
+      RunFront(lock, worker);
+    }
+  }
+
+  // The helpers leave Work once the tasks still queued have run.
+  void Close() {
     {
       std::lock_guard lock(mutex_);
       closing_ = true;
     }
     changed_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-    if (!threads_.empty() && hooks_.changeThreads) hooks_.changeThreads(-static_cast<int>(threads_.size()));
   }
-  BuildPool(const BuildPool&) = delete;
-  BuildPool& operator=(const BuildPool&) = delete;
 
   void Fork(Join& join, Task task, size_t weight = 0) {
     {
@@ -267,21 +280,6 @@ class BuildPool {
     changed_.notify_all();
   }
 
-  void Work(size_t worker) {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      while (!closing_ && queue_.empty()) WaitIdle(lock);
-      if (queue_.empty()) return;
-      if (hooks_.waitWhilePaused) {
-        lock.unlock();
-        hooks_.waitWhilePaused();
-        lock.lock();
-        if (queue_.empty()) continue;
-      }
-      RunFront(lock, worker);
-    }
-  }
-
   // One wait for a change, counted as idle: a paused job is still while
   // its threads wait for each other.
   void WaitIdle(std::unique_lock<std::mutex>& lock) {
@@ -291,7 +289,7 @@ class BuildPool {
   }
 
   const OctreeBuildHooks& hooks_;
-  std::vector<std::thread> threads_;
+  const int helpers_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Queued> queue_;  // a heap: RunsLater
@@ -313,11 +311,42 @@ class OctreeBuilder {
   // divides the root, and the cells below it as the limits allow.
   void Build(const IObList& scene) {
     FindLayers(scene);
-    if (hooks_.threads > 1 && polygonCount_ >= hooks_.threadsFrom) {
-      const int threads = std::min(hooks_.threads, 64);
-      pool_ = std::make_unique<BuildPool>(threads, hooks_);
-      scratches_.resize(static_cast<size_t>(threads));
+    const int available = hooks_.renderThreads ? hooks_.renderThreads->Count() : hooks_.threads;
+    if (available > 1 && polygonCount_ >= hooks_.threadsFrom) {
+      std::optional<RenderThreads> own;
+      RenderThreads& threads = hooks_.renderThreads ? *hooks_.renderThreads : own.emplace(std::min(available, 64));
+      const int helpers = std::min(threads.Count(), 64) - 1;
+      if (helpers > 0) {
+        BuildOn(threads, helpers, scene);
+        return;
+      }
     }
+    BuildHere(scene);
+  }
+
+ private:
+  void BuildOn(RenderThreads& threads, int helpers, const IObList& scene) {
+    BuildPool pool(helpers, hooks_);
+    scratches_.resize(static_cast<size_t>(helpers) + 1);
+    pool_ = &pool;
+    threads.Run([&](int worker) {
+      if (worker == 0) {
+        // However the build ends, the helpers finish what was queued
+        // (the alongside work too) and leave.
+        struct Closing {
+          BuildPool& pool;
+          ~Closing() { pool.Close(); }
+        } closing{pool};
+        BuildHere(scene);
+      } else if (worker <= helpers) {
+        pool.Work(static_cast<size_t>(worker));
+      }
+    });
+    pool_ = nullptr;
+  }
+
+  // The build, on this thread with the pool's help when there is one.
+  void BuildHere(const IObList& scene) {
     if (hooks_.alongside) {
       // Forked first, it goes to the first thread free, while this one
       // gathers the polygons.
@@ -344,10 +373,8 @@ class OctreeBuilder {
       for (Scratch& scratch : scratches_) pool_->Fork(sideWork_, [&scratch](size_t) { scratch = Scratch(); });
       pool_->Wait(sideWork_, 0);
     }
-    pool_.reset();
   }
 
- private:
   // What the face shortcut reads of a polygon: the box of its vertices,
   // widened to float (so that it still holds them), and its run of the
   // tree's vertex array. Without initialisers: Collect sizes the array
@@ -622,11 +649,11 @@ class OctreeBuilder {
   // While building on several threads: each worker's lists, and the pool.
   // Work in the pool that nothing in the build waits for (the alongside
   // hook, giving back the workers' arrays) may outlast a failed build
-  // until the pool's threads end, so the pool goes first.
+  // until the helpers leave the pool, which BuildOn waits for.
   std::vector<Scratch> scratches_;
   BuildPool::Join boundsFound_;
   BuildPool::Join sideWork_;
-  std::unique_ptr<BuildPool> pool_;
+  BuildPool* pool_ = nullptr;
 };
 
 void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
@@ -678,11 +705,12 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
   for (const uint8_t r : reach) {
     for (int i = 0; i < 8; ++i) candidates[i] += (r & needed[i]) == needed[i];
   }
+  // Made before any task is forked: the tasks use them until the wait below.
   std::array<std::unique_ptr<Part>, 8> children;
+  for (auto& child : children) child = std::make_unique<Part>();
   std::array<std::atomic<bool>, 8> finished{};
   BuildPool::Join join;
   for (int i = 0; i < 8; ++i) {
-    children[i] = std::make_unique<Part>();
     pool_->Fork(
         join,
         [&, i](size_t worker) {

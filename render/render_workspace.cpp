@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "material/environment.h"
@@ -15,6 +16,7 @@
 #include "render/picture_stream.h"
 #include "render/render_document.h"
 #include "render/render_job.h"
+#include "render/render_threads.h"
 #include "render/row_tracer.h"
 #include "render/scene_normals.h"
 #include "render/sample_file.h"
@@ -103,7 +105,7 @@ class Driver {
   void Phase(int weight) { job_.SendProgress(WM_RENDER_PHASE, weight); }
   void Position(int position) { job_.SendProgress(WM_RENDER_POSITION, position); }
   void TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
-                    PictureStream& picture, int32_t W, int32_t H);
+                    PictureStream& picture, RenderThreads& threads, int32_t W, int32_t H);
 
   RenderDocument& document_;
   RenderJob& job_;
@@ -116,6 +118,9 @@ void Driver::Run(const std::string& outputPath) {
   Workspace& workspace = document_.GetWorkspace();
   Phase(10);
   job_.statistics.startTime = Now();
+  // Started first, so that the helpers are up by the time the links are
+  // open; they wait between the steps that use them, and end with tracing.
+  std::optional<RenderThreads> threads(std::in_place, job_.TracingThreads());
 
   job_.settings = links_.OpenRenderLink();
   const RenderSettings& settings = job_.settings;
@@ -129,7 +134,7 @@ void Driver::Run(const std::string& outputPath) {
   const int32_t W = static_cast<int32_t>(settings.width) * f;
   const int32_t H = static_cast<int32_t>(settings.height) * f;
   Position(800);
-  ComputePolygonNormals(workspace.GetItems(), job_.TracingThreads());
+  ComputePolygonNormals(workspace.GetItems(), *threads);
 
   const std::string folder = ProgramFolder();
   TemporaryFile raw(folder, "dms");
@@ -149,14 +154,15 @@ void Driver::Run(const std::string& outputPath) {
     return job_.StopRequested();
   };
   hooks.reportPosition = [this](int position) { Position(position); };
-  hooks.threads = job_.TracingThreads();
+  hooks.renderThreads = &*threads;
   hooks.alongside = [&workspace] { SumPointNormals(workspace.GetItems()); };
   HoldBuildOnPause(job_, hooks);
   Octree octree = BuildOctree(workspace.GetItems(), settings.octreeLimit, kOctreeLeafLimit,
                               job_.statistics.counters, hooks);
   Position(1000);
   Phase(940);
-  TraceSamples(octree, environment, writer, picture, W, H);
+  TraceSamples(octree, environment, writer, picture, *threads, W, H);
+  threads.reset();
 
   Phase(10);
   writer.Close();
@@ -185,7 +191,7 @@ void Driver::Run(const std::string& outputPath) {
 }
 
 void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& environment, SampleFileWriter& writer,
-                          PictureStream& picture, int32_t W, int32_t H) {
+                          PictureStream& picture, RenderThreads& threads, int32_t W, int32_t H) {
   const CameraSampling sampling(document_.GetCamera(), W, H, job_.settings.pixelRatio);
   RowTraceSetup setup;
   setup.context.octree = &octree;
@@ -195,7 +201,7 @@ void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& envir
   setup.sampling = &sampling;
   setup.width = W;
   setup.height = H;
-  setup.threads = job_.TracingThreads();
+  setup.renderThreads = &threads;
   setup.random = &ThreadRandomSource();
   setup.primaryTracer = job_.primaryTracer;
   setup.job = &job_;

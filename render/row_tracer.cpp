@@ -22,13 +22,13 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
 #include "material/random_source.h"
 #include "render/camera_sampling.h"
 #include "render/render_job.h"
-#include "render/thread_start.h"
+#include "render/render_threads.h"
 
 namespace brevoxa {
 
@@ -100,20 +100,23 @@ class ParallelRows {
   }
 
   // The calling thread is one of the tracing threads; between its rows it
-  // hands over whatever rows are ready, so no thread is woken per row.
-  void Run(const RowHandler& takeRow) {
+  // hands over whatever rows are ready, so no thread is woken per row. The
+  // helpers of `threads` numbered up to threads_ - 1 trace too.
+  void Run(RenderThreads& threads, const RowHandler& takeRow) {
     const int helpers = threads_ - 1;
     if (setup_.job != nullptr) setup_.job->AddRenderThreads(helpers);
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(helpers));
-    try {
-      for (int i = 0; i < helpers; ++i) workers.push_back(StartThreadElsewhere([this] { Work(); }));
-      TraceAndHandOver(takeRow);
-    } catch (...) {
-      Finish(workers, helpers);
-      throw;
-    }
-    Finish(workers, helpers);
+    threads.Run([&](int worker) {
+      if (worker == 0) {
+        // However the hand-over ends, the workers stop after their rows.
+        struct Stopping {
+          ParallelRows& rows;
+          ~Stopping() { rows.Stop(); }
+        } stopping{*this};
+        TraceAndHandOver(takeRow);
+      } else if (worker <= helpers) {
+        Work();
+      }
+    });
     if (failure_) std::rethrow_exception(failure_);
   }
 
@@ -144,16 +147,13 @@ class ParallelRows {
     return !stopping_ && next_ < setup_.height && next_ < handedOver_ + static_cast<int32_t>(slots_.size());
   }
 
-  // Stops the workers and waits for them; the ones that never started
-  // were never counted.
-  void Finish(std::vector<std::thread>& workers, int helpers) {
+  // The workers take no further row.
+  void Stop() {
     {
       std::lock_guard lock(mutex_);
       stopping_ = true;
     }
     workFreed_.notify_all();
-    for (std::thread& worker : workers) worker.join();
-    if (setup_.job != nullptr) setup_.job->RemoveRenderThreads(helpers - static_cast<int>(workers.size()));
   }
 
   // A wait for another thread, which counts as held while the job is paused.
@@ -267,12 +267,17 @@ class ParallelRows {
 
 void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow) {
   if (setup.width < 1 || setup.height < 1) return;
-  const int threads = std::clamp(std::min(setup.threads, setup.height), 1, kMaxTracingThreads);
-  if (threads == 1) {
+  const int available = setup.renderThreads != nullptr ? setup.renderThreads->Count() : setup.threads;
+  const int wanted = std::clamp(std::min(available, setup.height), 1, kMaxTracingThreads);
+  std::optional<RenderThreads> own;
+  if (wanted > 1 && setup.renderThreads == nullptr) own.emplace(wanted);
+  RenderThreads* threads = own ? &*own : setup.renderThreads;
+  const int running = threads != nullptr ? std::min(wanted, threads->Count()) : 1;
+  if (running == 1) {
     TraceOnCallingThread(setup, takeRow);
     return;
   }
-  ParallelRows(setup, threads).Run(takeRow);
+  ParallelRows(setup, running).Run(*threads, takeRow);
 }
 
 }  // namespace brevoxa

@@ -17,6 +17,7 @@ namespace brevoxa {
 
 class RandomSource;
 class RenderJob;
+class RenderThreads;
 struct CameraSampling;
 struct Ray;
 
@@ -30,7 +31,10 @@ struct RowTraceSetup {
   const CameraSampling* sampling = nullptr;
   int32_t width = 0;
   int32_t height = 0;
-  // At least 1. With 1 the calling thread traces every sample itself.
+  // The render's threads to trace on when given; otherwise up to
+  // `threads` are started for the rows. With 1 the calling thread traces
+  // every sample itself.
+  RenderThreads* renderThreads = nullptr;
   int threads = 1;
   // The calling thread's source. The stars take their draws from it in
   // sample order whatever the thread count, and leave it as a render on

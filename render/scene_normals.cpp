@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <iterator>
-#include <system_error>
-#include <thread>
 #include <vector>
 
-#include "render/thread_start.h"
+#include "render/render_threads.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
 #include "scene/polygon.h"
@@ -15,8 +13,8 @@ namespace brevoxa {
 
 namespace {
 
-// Below this many polygons starting a thread costs more than it saves (a
-// form of 37,000 polygons takes about 1.7 ms).
+// Below this many polygons handing out the runs costs more than it saves
+// (a form of 37,000 polygons takes about 1.7 ms).
 constexpr size_t kParallelPolygons = 20000;
 
 // The polygons numbered [begin, end) in the order of the lists. A list is
@@ -43,10 +41,8 @@ void ComputeRun(const std::vector<IObList*>& lists, size_t begin, size_t end) {
   }
 }
 
-}  // namespace
-
-void ComputePolygonNormals(const IObList& items, int threads) {
-  std::vector<IObList*> lists;
+// The polygon lists of the scene's forms, and how many polygons they hold.
+size_t PolygonLists(const IObList& items, std::vector<IObList*>& lists) {
   size_t total = 0;
   for (IDrawable* item : items) {
     if (!item->IsKindOf(RUNTIME_CLASS(IObject))) continue;
@@ -55,19 +51,38 @@ void ComputePolygonNormals(const IObList& items, int threads) {
       total += lists.back()->GetCount();
     }
   }
-  const size_t wanted = total < kParallelPolygons ? 1 : static_cast<size_t>(std::clamp(threads, 1, 64));
-  auto run = [&](size_t k) { ComputeRun(lists, total * k / wanted, total * (k + 1) / wanted); };
-  std::vector<std::thread> helpers;
-  helpers.reserve(wanted - 1);
-  size_t k = 1;
-  try {
-    for (; k < wanted; ++k) helpers.push_back(StartThreadElsewhere([&run, k] { run(k); }));
-  } catch (const std::system_error&) {
-    // No more threads to be had: this one does the rest.
+  return total;
+}
+
+void ComputeInRuns(const std::vector<IObList*>& lists, size_t total, RenderThreads* threads) {
+  if (threads == nullptr || threads->Count() == 1 || total < kParallelPolygons) {
+    ComputeRun(lists, 0, total);
+    return;
   }
-  run(0);
-  for (; k < wanted; ++k) run(k);
-  for (std::thread& helper : helpers) helper.join();
+  const auto runs = static_cast<size_t>(threads->Count());
+  threads->Run([&](int k) {
+    const auto run = static_cast<size_t>(k);
+    ComputeRun(lists, total * run / runs, total * (run + 1) / runs);
+  });
+}
+
+}  // namespace
+
+void ComputePolygonNormals(const IObList& items, RenderThreads& threads) {
+  std::vector<IObList*> lists;
+  const size_t total = PolygonLists(items, lists);
+  ComputeInRuns(lists, total, &threads);
+}
+
+void ComputePolygonNormals(const IObList& items, int threads) {
+  std::vector<IObList*> lists;
+  const size_t total = PolygonLists(items, lists);
+  if (threads <= 1 || total < kParallelPolygons) {
+    ComputeInRuns(lists, total, nullptr);
+    return;
+  }
+  RenderThreads own(std::min(threads, 64));
+  ComputeInRuns(lists, total, &own);
 }
 
 void SumPointNormals(const IObList& items) {
