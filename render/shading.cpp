@@ -125,7 +125,10 @@ CVector TraceRay(const TraceContext& context, const Ray& ray, uint16_t depth) {
     // Fog hides the sky completely; neither colour is clamped.
     if (environment.fogOccludedPerUnit != 0.0) return environment.fogColor;
     if (context.random != nullptr) return BackgroundColor(environment, ray, *context.random);
-    if (context.deferredStarRays != nullptr && DrawsStars(environment)) ++*context.deferredStarRays;
+    if (context.deferredStarRays != nullptr && DrawsStars(environment)) {
+      ++*context.deferredStarRays;
+      if (depth == 1) *context.deferredStarRays |= kPrimaryRayMissed;
+    }
     return SkyColor(environment, ray);
   }
 

@@ -38,10 +38,14 @@ struct TraceContext {
   // several threads leaves it null and defers the draws: a background ray
   // then shows the sky as if it drew no star and is counted in
   // deferredStarRays, so that the caller can replay the source in sample
-  // order and trace again the samples that would have shown a star.
+  // order and trace again the samples that would have shown a star. Its
+  // top bit (kPrimaryRayMissed) says that a primary ray met nothing: such
+  // a sample is its background alone.
   RandomSource* random = nullptr;
   uint32_t* deferredStarRays = nullptr;
 };
+
+inline constexpr uint32_t kPrimaryRayMissed = 1u << 31;
 
 // The colour along the ray, clamped to 0..255 when it meets a polygon (the
 // background and the fog colour of a miss are returned as they are).
