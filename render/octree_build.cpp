@@ -332,6 +332,10 @@ class OctreeBuilder {
     const size_t share = polygonCount_ * 2 / scratches_.size();
     for (Scratch& scratch : scratches_) MakeRoom(scratch.nodes, scratch.leafEntries, share);
     pool_ = &pool;
+    struct Forget {
+      BuildPool*& pool;
+      ~Forget() { pool = nullptr; }
+    } forget{pool_};
     threads.Run([&](int worker) {
       if (worker == 0) {
         // However the build ends, the helpers finish what was queued
@@ -345,7 +349,6 @@ class OctreeBuilder {
         pool.Work(static_cast<size_t>(worker));
       }
     });
-    pool_ = nullptr;
   }
 
   // The build, on this thread with the pool's help when there is one.
