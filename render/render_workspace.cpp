@@ -201,7 +201,7 @@ void Driver::TraceSamples(const Octree& octree, const EnvironmentSettings& envir
   setup.sampling = &sampling;
   setup.width = W;
   setup.height = H;
-  setup.renderThreads = &threads;
+  setup.threads = &threads;
   setup.random = &ThreadRandomSource();
   setup.primaryTracer = job_.primaryTracer;
   setup.job = &job_;

@@ -22,7 +22,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 #include "material/random_source.h"
@@ -276,17 +275,14 @@ class ParallelRows {
 
 void TraceRows(const RowTraceSetup& setup, const RowHandler& takeRow) {
   if (setup.width < 1 || setup.height < 1) return;
-  const int available = setup.renderThreads != nullptr ? setup.renderThreads->Count() : setup.threads;
-  const int wanted = std::clamp(std::min(available, setup.height), 1, kMaxTracingThreads);
-  std::optional<RenderThreads> own;
-  if (wanted > 1 && setup.renderThreads == nullptr) own.emplace(wanted);
-  RenderThreads* threads = own ? &*own : setup.renderThreads;
-  const int running = threads != nullptr ? std::min(wanted, threads->Count()) : 1;
+  const int running = setup.threads != nullptr
+                          ? std::clamp(std::min(setup.threads->Count(), setup.height), 1, kMaxTracingThreads)
+                          : 1;
   if (running == 1) {
     TraceOnCallingThread(setup, takeRow);
     return;
   }
-  ParallelRows(setup, running).Run(*threads, takeRow);
+  ParallelRows(setup, running).Run(*setup.threads, takeRow);
 }
 
 }  // namespace brevoxa

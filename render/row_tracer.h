@@ -31,11 +31,9 @@ struct RowTraceSetup {
   const CameraSampling* sampling = nullptr;
   int32_t width = 0;
   int32_t height = 0;
-  // The render's threads to trace on when given; otherwise up to
-  // `threads` are started for the rows. With 1 the calling thread traces
-  // every sample itself.
-  RenderThreads* renderThreads = nullptr;
-  int threads = 1;
+  // The render's threads to trace on; without them, or with only the
+  // calling one, the calling thread traces every sample itself.
+  RenderThreads* threads = nullptr;
   // The calling thread's source. The stars take their draws from it in
   // sample order whatever the thread count, and leave it as a render on
   // one thread would for the rows handed over.

@@ -54,35 +54,20 @@ size_t PolygonLists(const IObList& items, std::vector<IObList*>& lists) {
   return total;
 }
 
-void ComputeInRuns(const std::vector<IObList*>& lists, size_t total, RenderThreads* threads) {
-  if (threads == nullptr || threads->Count() == 1 || total < kParallelPolygons) {
-    ComputeRun(lists, 0, total);
-    return;
-  }
-  const auto runs = static_cast<size_t>(threads->Count());
-  threads->Run([&](int k) {
-    const auto run = static_cast<size_t>(k);
-    ComputeRun(lists, total * run / runs, total * (run + 1) / runs);
-  });
-}
-
 }  // namespace
 
 void ComputePolygonNormals(const IObList& items, RenderThreads& threads) {
   std::vector<IObList*> lists;
   const size_t total = PolygonLists(items, lists);
-  ComputeInRuns(lists, total, &threads);
-}
-
-void ComputePolygonNormals(const IObList& items, int threads) {
-  std::vector<IObList*> lists;
-  const size_t total = PolygonLists(items, lists);
-  if (threads <= 1 || total < kParallelPolygons) {
-    ComputeInRuns(lists, total, nullptr);
+  if (threads.Count() == 1 || total < kParallelPolygons) {
+    ComputeRun(lists, 0, total);
     return;
   }
-  RenderThreads own(std::min(threads, 64));
-  ComputeInRuns(lists, total, &own);
+  const auto runs = static_cast<size_t>(threads.Count());
+  threads.Run([&](int k) {
+    const auto run = static_cast<size_t>(k);
+    ComputeRun(lists, total * run / runs, total * (run + 1) / runs);
+  });
 }
 
 void SumPointNormals(const IObList& items) {

@@ -12,10 +12,8 @@ class RenderThreads;
 // Computes the plane and dominant axis of every polygon of the scene's
 // forms. A polygon's numbers depend on its own points alone, so the
 // polygons of a large scene are shared out in runs among the render's
-// threads, or among up to `threads` threads started for it (the calling
-// one among them).
+// threads (the calling one among them).
 void ComputePolygonNormals(const IObList& items, RenderThreads& threads);
-void ComputePolygonNormals(const IObList& items, int threads);
 
 // Every form's vertex normals from its polygons' normals, as
 // IObject::ComputeNormals sums them.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "render/render_threads.h"
 #include "scene/form_object.h"
 #include "scene/layer.h"
 #include "scene/point.h"
@@ -74,7 +75,8 @@ TEST(SceneNormals, GiveTheFormsOwnNumbersOnAnyNumberOfThreads) {
   ASSERT_GT(serial.planes.size(), 20000u);
   for (int threads : {1, 2, 3, 8}) {
     LargeScene fresh;
-    ComputePolygonNormals(fresh.Items(), threads);
+    RenderThreads renderThreads(threads);
+    ComputePolygonNormals(fresh.Items(), renderThreads);
     SumPointNormals(fresh.Items());
     EXPECT_TRUE(fresh.Read() == serial) << threads << " threads";
   }
