@@ -225,11 +225,41 @@ class BuildPool {
   void Fork(Join& join, Task task, size_t weight = 0) {
     {
       std::lock_guard lock(mutex_);
-      ++join.remaining;
+      // Counted once queued: a join must not wait for a task that failed
+      // to be queued.
       queue_.push_back({std::move(task), &join, weight, forked_++});
+      ++join.remaining;
       std::push_heap(queue_.begin(), queue_.end(), RunsLater);
     }
     changed_.notify_all();
+  }
+
+  // Calls body(i) for every i < count, on as many of the pool's threads as
+  // come free, and returns when all calls have returned (worker: the
+  // calling thread's number). Each thread takes the next i until none is
+  // left: one task a thread rather than one a call, as handing out a task
+  // (and waking a thread for it) cost as much as linking a small cell's
+  // descendants or placing a small part.
+  void ForEach(size_t count, size_t worker, const std::function<void(size_t)>& body) {
+    std::atomic<size_t> next{0};
+    auto take = [&] {
+      for (size_t i = next++; i < count; i = next++) body(i);
+    };
+    Join join;
+    std::exception_ptr failure;
+    try {
+      const size_t threads = std::min(count, static_cast<size_t>(helpers_) + 1);
+      // Ahead of the side work, which nothing waits for.
+      for (size_t t = 1; t < threads; ++t) Fork(join, [&](size_t) { take(); }, 1);
+      take();
+    } catch (...) {
+      // The tasks forked still use this frame: they take nothing more,
+      // and are waited for.
+      failure = std::current_exception();
+      next = count;
+    }
+    Wait(join, worker);
+    if (failure) std::rethrow_exception(failure);
   }
 
   // Runs queued tasks until every task forked with join has finished;
@@ -693,11 +723,11 @@ void OctreeBuilder::RunInParallel(std::span<const uint32_t> all) {
   if (nodeCount > std::numeric_limits<uint32_t>::max()) throw std::length_error("The octree has too many cells.");
   tree_.nodes_.assign(nodeCount, OctreeNode{});
   tree_.leafEntries_.resize(leafEntryCount);
-  BuildPool::Join join;
-  for (const Part* part : parts) {
-    pool_->Fork(join, [this, part](size_t) { Place(*part); }, part->nodeCount + part->leafCount);
-  }
-  pool_->Wait(join, 0);
+  // The largest first, so that no thread is left with one at the end.
+  std::stable_sort(parts.begin(), parts.end(), [](const Part* a, const Part* b) {
+    return a->nodeCount + a->leafCount > b->nodeCount + b->leafCount;
+  });
+  pool_->ForEach(parts.size(), 0, [&](size_t i) { Place(*parts[i]); });
 }
 
 OctreeBuilder::Output OctreeBuilder::BeginPart(Part& part, size_t worker) {
@@ -737,14 +767,24 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
   for (auto& child : children) child = std::make_unique<Part>();
   std::array<std::atomic<bool>, 8> finished{};
   BuildPool::Join join;
-  for (int i = 0; i < 8; ++i) {
-    pool_->Fork(
-        join,
-        [&, i](size_t worker) {
-          BuildChild(*children[i], box, centre, i, level, entries, reach, worker);
-          finished[i] = true;
-        },
-        candidates[i]);
+  std::exception_ptr forkFailed;
+  try {
+    for (int i = 0; i < 8; ++i) {
+      pool_->Fork(
+          join,
+          [&, i](size_t worker) {
+            BuildChild(*children[i], box, centre, i, level, entries, reach, worker);
+            finished[i] = true;
+          },
+          candidates[i]);
+    }
+  } catch (...) {
+    // The tasks queued use this frame until they have run.
+    forkFailed = std::current_exception();
+  }
+  if (forkFailed) {
+    pool_->Wait(join, worker);
+    std::rethrow_exception(forkFailed);
   }
   int reported = 0;
   auto report = [&] {
@@ -877,11 +917,8 @@ void OctreeBuilder::Collect(const IObList& scene) {
   if (!pool_ || entries.size() <= kRange) {
     FillEntries(0, entries.size());
   } else {
-    BuildPool::Join join;
-    for (size_t begin = 0; begin < entries.size(); begin += kRange) {
-      pool_->Fork(join, [this, begin, &entries](size_t) { FillEntries(begin, std::min(begin + kRange, entries.size())); });
-    }
-    pool_->Wait(join, 0);
+    const size_t ranges = (entries.size() + kRange - 1) / kRange;
+    pool_->ForEach(ranges, 0, [&](size_t i) { FillEntries(i * kRange, std::min((i + 1) * kRange, entries.size())); });
   }
 
   if (pool_) pool_->Wait(boundsFound_, 0);
@@ -936,14 +973,13 @@ void OctreeBuilder::Link() {
   }
   if (!LinkChildren(0)) return;
   const uint32_t first = nodes[0].firstChild;
-  BuildPool::Join join;
+  std::vector<uint32_t> tops;
   for (uint32_t i = 0; i < 8; ++i) {
     if (!LinkChildren(first + i)) continue;
     const uint32_t below = nodes[first + i].firstChild;
-    // Ahead of the side work.
-    for (uint32_t k = 0; k < 8; ++k) pool_->Fork(join, [this, below, k](size_t) { LinkBelow(below + k); }, 1);
+    for (uint32_t k = 0; k < 8; ++k) tops.push_back(below + k);
   }
-  pool_->Wait(join, 0);
+  pool_->ForEach(tops.size(), 0, [&](size_t i) { LinkBelow(tops[i]); });
 }
 
 // The child across from child i on each axis: its halves with that axis's
