@@ -7,6 +7,7 @@
 // messages, which the foreground path delivers synchronously) and the rays
 // of each kind per second of tracing.
 #include <benchmark/benchmark.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -252,11 +253,55 @@ BENCHMARK(BM_RenderFineSphereOctree)
 // one thread over the least on two, the machine's undisturbed speeds. A
 // pair before the timed ones warms the caches and the heap: the first
 // renders of a process run up to a third slower.
+//
+// The processors need not be equally fast: on the virtual machine of
+// these figures the second took 4–9 % longer over a render of the finest
+// sphere than the first, both otherwise idle (it also takes the disk's
+// interrupts and a kernel thread of the host's memory management). Two
+// threads can then at best do what the two processors do apart. Each
+// iteration therefore also renders on one thread held to each of the
+// first two processors the benchmark may use; `cpu0_ms` and `cpu1_ms` are
+// their median times, `ceiling_2/1` the median of the pair's one-thread
+// time times the two processors' speeds together (t1 / cpu0 + t1 / cpu1),
+// and `of_ceiling` the median share of it that two threads reached.
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
+
+// The processors the calling thread may run on; empty when unknown.
+std::vector<int> AllowedProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  std::vector<int> processors;
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return processors;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &set)) processors.push_back(cpu);
+  return processors;
+}
+
+// Holds the calling thread to one processor while it lives.
+class HeldToProcessor {
+ public:
+  explicit HeldToProcessor(int cpu) {
+    CPU_ZERO(&saved_);
+    restore_ = sched_getaffinity(0, sizeof saved_, &saved_) == 0;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    sched_setaffinity(0, sizeof one, &one);
+  }
+  ~HeldToProcessor() {
+    if (restore_) sched_setaffinity(0, sizeof saved_, &saved_);
+  }
+  HeldToProcessor(const HeldToProcessor&) = delete;
+  HeldToProcessor& operator=(const HeldToProcessor&) = delete;
+
+ private:
+  cpu_set_t saved_;
+  bool restore_ = false;
+};
 
 template <class Prepare>
 void PairedBenchmark(benchmark::State& state, Prepare prepare) {
@@ -265,7 +310,8 @@ void PairedBenchmark(benchmark::State& state, Prepare prepare) {
   std::string title;
   const ICamera* camera = PrepareScene(state, store, ws, title, prepare);
   if (camera == nullptr) return;
-  std::vector<double> one, two, ratios;
+  std::vector<double> one, two, ratios, held[2], ceilings, shares;
+  const std::vector<int> processors = AllowedProcessors();
   std::optional<std::string> failure;
   auto timed = [&](int threads) {
     RenderTotals ignored;
@@ -291,11 +337,28 @@ void PairedBenchmark(benchmark::State& state, Prepare prepare) {
     one.push_back(oneFirst ? first : second);
     two.push_back(oneFirst ? second : first);
     ratios.push_back(one.back() / two.back());
+    if (processors.size() < 2) continue;
+    for (int k = 0; k < 2; ++k) {
+      const HeldToProcessor hold(processors[static_cast<size_t>(k)]);
+      held[k].push_back(timed(1));
+    }
+    if (failure) {
+      state.SkipWithError(failure->c_str());
+      return;
+    }
+    ceilings.push_back(one.back() / held[0].back() + one.back() / held[1].back());
+    shares.push_back(ratios.back() / ceilings.back());
   }
   state.counters["t1_ms"] = Median(one);
   state.counters["t2_ms"] = Median(two);
   state.counters["2/1"] = Median(ratios);
   state.counters["best_2/1"] = *std::min_element(one.begin(), one.end()) / *std::min_element(two.begin(), two.end());
+  if (!ceilings.empty()) {
+    state.counters["cpu0_ms"] = Median(held[0]);
+    state.counters["cpu1_ms"] = Median(held[1]);
+    state.counters["ceiling_2/1"] = Median(ceilings);
+    state.counters["of_ceiling"] = Median(shares);
+  }
 }
 
 void BM_TwoThreadsDemo(benchmark::State& state) {
