@@ -38,7 +38,7 @@ demo: deps
 
 # The suites that start render threads, under the thread sanitizer (a build
 # of its own; the sanitizer cannot be combined with the address sanitizer).
-TSAN_TESTS := ParallelTrace*:OctreeBuild*:*GoldenRender*:RenderJobTest*:SceneNormals*:StartThreadElsewhere*:RenderThreads*
+TSAN_TESTS := ParallelTrace*:RowWindow*:OctreeBuild*:*GoldenRender*:RenderJobTest*:SceneNormals*:StartThreadElsewhere*:RenderThreads*
 tsan: deps
 	@cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVOXA_TSAN=ON > /dev/null
 	@cmake --build build/tsan -j $(JOBS) --target render_tests cli_tests brevoxa-cli

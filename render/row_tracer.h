@@ -2,9 +2,10 @@
 // from the top, on one thread or several. Rows reach the caller in order,
 // on the calling thread, so the sample file, the progress messages and the
 // stop check see the same sequence at every thread count, and at most a
-// small window of rows is held in memory at once.
+// window of rows of bounded size is held in memory at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -42,6 +43,9 @@ struct RowTraceSetup {
   std::function<CVector(const TraceContext&, const Ray&)> primaryTracer;
   // Its pause holds every tracing thread; may be null.
   RenderJob* job = nullptr;
+  // On several threads: at most about this many bytes of rows are held
+  // at once (but always one row a thread and one more).
+  size_t windowBytes = size_t{16} << 20;
 };
 
 // Gets each finished row (width x 3 bytes) with the counters its samples
