@@ -246,7 +246,6 @@ class BuildPool {
       for (size_t i = next++; i < count; i = next++) body(i);
     };
     Join join;
-    std::exception_ptr failure;
     try {
       const size_t threads = std::min(count, static_cast<size_t>(helpers_) + 1);
       // Ahead of the side work, which nothing waits for.
@@ -255,11 +254,11 @@ class BuildPool {
     } catch (...) {
       // The tasks forked still use this frame: they take nothing more,
       // and are waited for.
-      failure = std::current_exception();
       next = count;
+      Wait(join, worker);
+      throw;
     }
     Wait(join, worker);
-    if (failure) std::rethrow_exception(failure);
   }
 
   // Runs queued tasks until every task forked with join has finished;
@@ -767,7 +766,6 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
   for (auto& child : children) child = std::make_unique<Part>();
   std::array<std::atomic<bool>, 8> finished{};
   BuildPool::Join join;
-  std::exception_ptr forkFailed;
   try {
     for (int i = 0; i < 8; ++i) {
       pool_->Fork(
@@ -780,11 +778,8 @@ void OctreeBuilder::DivideByTasks(Part& part, const CBoundingBox& box, int level
     }
   } catch (...) {
     // The tasks queued use this frame until they have run.
-    forkFailed = std::current_exception();
-  }
-  if (forkFailed) {
     pool_->Wait(join, worker);
-    std::rethrow_exception(forkFailed);
+    throw;
   }
   int reported = 0;
   auto report = [&] {
